@@ -1,0 +1,124 @@
+// Runs VeltoInstaller.exe as a user would start it, with a private temporary folder.
+#include <gtest/gtest.h>
+
+#include "installer/startup.h"
+#include "support/test_support.h"
+#include "util/win_handle.h"
+
+using namespace vorn;
+using vorn::test::TempDir;
+
+namespace {
+
+struct Child {
+    UniqueHandle process;
+    DWORD pid = 0;
+};
+
+bool Start(Child& child) {
+    std::wstring cmd = L"\"" + test::WideArg("installer") + L"\"";
+    STARTUPINFOW si{};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi{};
+    if (!::CreateProcessW(nullptr, &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) {
+        return false;
+    }
+    ::CloseHandle(pi.hThread);
+    child.process.Reset(pi.hProcess);
+    child.pid = pi.dwProcessId;
+    return true;
+}
+
+DWORD WaitExit(Child& child, DWORD ms = 60000) {
+    if (::WaitForSingleObject(child.process.Get(), ms) != WAIT_OBJECT_0) {
+        ::TerminateProcess(child.process.Get(), 99);
+        return 0xDEAD;
+    }
+    DWORD code = 0;
+    ::GetExitCodeProcess(child.process.Get(), &code);
+    return code;
+}
+
+struct Find {
+    DWORD pid;
+    const wchar_t* title;
+    HWND found = nullptr;
+};
+
+BOOL CALLBACK MatchWindow(HWND h, LPARAM p) {
+    auto* f = reinterpret_cast<Find*>(p);
+    DWORD owner = 0;
+    ::GetWindowThreadProcessId(h, &owner);
+    wchar_t text[256] = {};
+    ::GetWindowTextW(h, text, 256);
+    if (owner == f->pid && std::wstring(text) == f->title && ::IsWindowVisible(h)) {
+        f->found = h;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+HWND WaitForWindow(DWORD pid, const wchar_t* title, DWORD ms = 30000) {
+    const DWORD start = ::GetTickCount();
+    while (::GetTickCount() - start < ms) {
+        Find f{pid, title};
+        ::EnumWindows(MatchWindow, reinterpret_cast<LPARAM>(&f));
+        if (f.found) return f.found;
+        ::Sleep(100);
+    }
+    return nullptr;
+}
+
+std::string ReadArgFile(const char* name) {
+    return test::ReadBytes(test::WideArg(name));
+}
+
+}  // namespace
+
+TEST(Startup, SecondInstanceShowsTheMessageAndTouchesNothing) {
+    UniqueHandle held(::CreateMutexW(nullptr, FALSE, kInstanceMutexName));
+    ASSERT_TRUE(held.Valid());
+    TempDir temp;
+    test::ScopedTempFolder scoped(temp.Path());
+
+    Child child;
+    ASSERT_TRUE(Start(child));
+    HWND box = WaitForWindow(child.pid, L"错误提示");
+    ASSERT_NE(box, nullptr) << "no message box";
+    wchar_t text[256] = {};
+    ::GetDlgItemTextW(box, 0xFFFF, text, 256);  // the message box's text control
+    EXPECT_STREQ(text, L"安装程序只能运行一个");
+    EXPECT_NE(::GetDlgItem(box, IDOK), nullptr);
+    EXPECT_EQ(::GetDlgItem(box, IDCANCEL), nullptr);
+    ::PostMessageW(box, WM_COMMAND, IDOK, 0);
+    EXPECT_EQ(WaitExit(child), 0u);
+    EXPECT_TRUE(test::ListFolder(temp.Path()).empty());
+}
+
+TEST(Startup, WritesTheDataFilesOverOldOnes) {
+    const std::string bundle = ReadArgFile("ca-bundle");
+    const std::string channel = ReadArgFile("channel-file");
+    ASSERT_FALSE(bundle.empty());
+    ASSERT_EQ(channel.size() % 8, 0u);
+    TempDir temp;
+    test::ScopedTempFolder scoped(temp.Path());
+    // a longer old bundle must not keep its tail; an old channel file is replaced
+    ASSERT_TRUE(test::WriteBytes(temp.File(L"cacert.pem"), bundle + "stale tail of an old bundle"));
+    ASSERT_TRUE(test::WriteBytes(temp.File(L"ZizUdir.dat"), std::string(200, '\x5a')));
+
+    Child child;
+    ASSERT_TRUE(Start(child));
+    EXPECT_EQ(WaitExit(child), 0u);
+    EXPECT_TRUE(test::ReadBytes(temp.File(L"cacert.pem")) == bundle);
+    EXPECT_TRUE(test::ReadBytes(temp.File(L"ZizUdir.dat")) == channel);
+}
+
+TEST(Startup, FreshTemporaryFolderGetsExactlyTheTwoFiles) {
+    TempDir temp;
+    test::ScopedTempFolder scoped(temp.Path());
+    Child child;
+    ASSERT_TRUE(Start(child));
+    EXPECT_EQ(WaitExit(child), 0u);
+    EXPECT_EQ(test::ListFolder(temp.Path()), (std::vector<std::wstring>{L"ZizUdir.dat", L"cacert.pem"}));
+    EXPECT_EQ(test::ReadBytes(temp.File(L"cacert.pem")).size(), ReadArgFile("ca-bundle").size());
+}

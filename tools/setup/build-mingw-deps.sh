@@ -1,0 +1,216 @@
+#!/bin/bash
+# Fetches the Debian source packages of the third-party libraries and builds
+# them for i686-w64-mingw32 into a cache outside the repository. A package is
+# rebuilt only when the version to use differs from the cached one.
+#
+# Layout of the cache ($VORN_DEPS_DIR, default /var/cache/vorn-deps):
+#   i686-w64-mingw32/<package>/{include,lib}   built libraries and headers
+#   stamps/<package>                          the Debian version built
+#   versions.txt                              summary of what was built
+set -euo pipefail
+
+CACHE=${VORN_DEPS_DIR:-/var/cache/vorn-deps}
+HOST=i686-w64-mingw32
+PREFIX=$CACHE/$HOST
+CC=$HOST-gcc-posix
+CXX=$HOST-g++-posix
+AR=$HOST-ar
+JOBS=$(nproc)
+mkdir -p "$PREFIX" "$CACHE/stamps" "$CACHE/src"
+
+log() { echo "build-mingw-deps: $*"; }
+
+# Versions of a source package, newest first.
+source_versions() {
+  local name=$1 v out=()
+  mapfile -t out < <(apt-cache showsrc "$name" 2>/dev/null | awk '/^Version:/ {print $2}' | sort -u)
+  # insertion sort with dpkg's comparison, descending
+  local sorted=()
+  for v in "${out[@]}"; do
+    local i=0 placed=0 next=()
+    for i in "${!sorted[@]}"; do
+      if [ "$placed" -eq 0 ] && dpkg --compare-versions "$v" gt "${sorted[$i]}"; then
+        next+=("$v"); placed=1
+      fi
+      next+=("${sorted[$i]}")
+    done
+    [ "$placed" -eq 0 ] && next+=("$v")
+    sorted=("${next[@]}")
+  done
+  printf '%s\n' "${sorted[@]}"
+}
+
+# Downloads and unpacks NAME at VERSION into $CACHE/src/NAME-VERSION; prints the folder.
+# Fails when the archive does not serve every file of that version.
+fetch_version() {
+  local name=$1 version=$2 work="$CACHE/src/$1-$2"
+  if [ -f "$work/.unpacked" ]; then
+    echo "$work/tree"; return 0
+  fi
+  rm -rf "$work"; mkdir -p "$work"
+  if ! (cd "$work" && apt-get source -q --download-only "$name=$version" > fetch.log 2>&1); then
+    rm -rf "$work"; return 1
+  fi
+  local dsc
+  dsc=$(ls "$work"/*.dsc 2>/dev/null | head -n1) || true
+  if [ -z "$dsc" ] || ! (cd "$work" && dpkg-source --no-check -x "$dsc" tree > unpack.log 2>&1); then
+    rm -rf "$work"; return 1
+  fi
+  touch "$work/.unpacked"
+  echo "$work/tree"
+}
+
+# Fetches the newest version that the archive serves completely, falling back to
+# older ones (the release's version). Reuses the cached build when it matches.
+# Sets SRC (empty when the cache is current) and VERSION.
+prepare() {
+  local name=$1 stamp="$CACHE/stamps/$1" cached="" v
+  [ -f "$stamp" ] && cached=$(cat "$stamp")
+  SRC=""; VERSION=""
+  local versions
+  mapfile -t versions < <(source_versions "$name")
+  if [ "${#versions[@]}" -eq 0 ]; then
+    echo "build-mingw-deps: no source package '$name' (deb-src entries and apt-get update?)" >&2
+    return 1
+  fi
+  for v in "${versions[@]}"; do
+    if [ "$v" = "$cached" ]; then
+      VERSION=$v; log "$name $v: cached"; return 0
+    fi
+    if SRC=$(fetch_version "$name" "$v"); then
+      VERSION=$v; log "$name $v: building"; return 0
+    fi
+    log "$name $v: not fully downloadable, trying an older version"
+  done
+  echo "build-mingw-deps: no version of '$name' could be fetched" >&2
+  return 1
+}
+
+done_pkg() {  # name version
+  echo "$2" > "$CACHE/stamps/$1"
+}
+
+build_openssl() {
+  prepare openssl || return 1
+  [ -z "$SRC" ] && return 0
+  local out=$PREFIX/openssl
+  rm -rf "$out"
+  (
+    cd "$SRC"
+    make distclean > /dev/null 2>&1 || true
+    # Debian's pic patch makes the x86 assembly position independent for ELF,
+    # which the COFF assembler cannot represent; take it back out for mingw.
+    if [ -f debian/patches/pic.patch ] && [ ! -f .pic-reverted ]; then
+      patch -R -p1 < debian/patches/pic.patch > /dev/null
+      touch .pic-reverted
+    fi
+    ./Configure mingw no-shared no-tests no-module no-legacy no-engine no-dso \
+      --cross-compile-prefix=$HOST- --prefix="$out" --libdir=lib > "$CACHE/src/openssl-configure.log" 2>&1
+    make -j"$JOBS" build_libs > "$CACHE/src/openssl-build.log" 2>&1
+    make install_dev > "$CACHE/src/openssl-install.log" 2>&1
+  )
+  done_pkg openssl "$VERSION"
+}
+
+build_httplib() {
+  prepare cpp-httplib || return 1
+  [ -z "$SRC" ] && return 0
+  local out=$PREFIX/cpp-httplib
+  rm -rf "$out"; mkdir -p "$out/include"
+  cp "$SRC/httplib.h" "$out/include/"
+  done_pkg cpp-httplib "$VERSION"
+}
+
+# Compiles the given sources into one static library.
+static_lib() {  # outdir libname cflags... -- sources...
+  local out=$1 lib=$2; shift 2
+  local flags=() srcs=()
+  while [ "$1" != "--" ]; do flags+=("$1"); shift; done; shift
+  srcs=("$@")
+  local obj=$out/obj; rm -rf "$obj"; mkdir -p "$obj" "$out/lib"
+  local s objs=()
+  for s in "${srcs[@]}"; do
+    local o=$obj/$(basename "${s%.*}").o
+    case "$s" in
+      *.c) "$CC" -O2 "${flags[@]}" -c "$s" -o "$o" ;;
+      *) "$CXX" -O2 -std=c++17 "${flags[@]}" -c "$s" -o "$o" ;;
+    esac
+    objs+=("$o")
+  done
+  rm -f "$out/lib/$lib"
+  "$AR" rcs "$out/lib/$lib" "${objs[@]}"
+  rm -rf "$obj"
+}
+
+build_jsoncpp() {
+  prepare libjsoncpp || return 1
+  [ -z "$SRC" ] && return 0
+  local out=$PREFIX/jsoncpp
+  rm -rf "$out"; mkdir -p "$out/include"
+  cp -r "$SRC/include/json" "$out/include/"
+  static_lib "$out" libjsoncpp.a -I"$SRC/include" -- "$SRC"/src/lib_json/*.cpp
+  done_pkg libjsoncpp "$VERSION"
+}
+
+build_cjson() {
+  prepare cjson || return 1
+  [ -z "$SRC" ] && return 0
+  local out=$PREFIX/cjson
+  rm -rf "$out"; mkdir -p "$out/include/cjson"
+  cp "$SRC/cJSON.h" "$out/include/cjson/"
+  static_lib "$out" libcjson.a -- "$SRC/cJSON.c"
+  done_pkg cjson "$VERSION"
+}
+
+build_pugixml() {
+  prepare pugixml || return 1
+  [ -z "$SRC" ] && return 0
+  local out=$PREFIX/pugixml
+  rm -rf "$out"; mkdir -p "$out/include"
+  cp "$SRC/src/pugixml.hpp" "$SRC/src/pugiconfig.hpp" "$out/include/"
+  static_lib "$out" libpugixml.a -- "$SRC/src/pugixml.cpp"
+  done_pkg pugixml "$VERSION"
+}
+
+# The LZMA SDK's 7z C decoder, from the C folder of Debian's 7zip source.
+build_lzma7z() {
+  prepare 7zip || return 1
+  [ -z "$SRC" ] && return 0
+  local out=$PREFIX/lzma7z c=$SRC/C
+  rm -rf "$out"; mkdir -p "$out/include/lzma7z"
+  cp "$c"/*.h "$out/include/lzma7z/"
+  local files=(7zArcIn.c 7zDec.c 7zBuf.c 7zCrc.c 7zCrcOpt.c 7zStream.c 7zAlloc.c Bcj2.c
+               Bra.c Bra86.c BraIA64.c CpuArch.c Delta.c Lzma2Dec.c LzmaDec.c Ppmd7.c Ppmd7Dec.c)
+  local srcs=() f
+  for f in "${files[@]}"; do srcs+=("$c/$f"); done
+  static_lib "$out" liblzma7z.a -DZ7_PPMD_SUPPORT -- "${srcs[@]}"
+  done_pkg 7zip "$VERSION"
+}
+
+# minizip (zip reading over zlib) from the contrib folder of Debian's zlib source;
+# zlib itself comes from the libz-mingw-w64-dev binary package.
+build_minizip() {
+  prepare zlib || return 1
+  [ -z "$SRC" ] && return 0
+  local out=$PREFIX/minizip m=$SRC/contrib/minizip
+  rm -rf "$out"; mkdir -p "$out/include/minizip"
+  cp "$m/unzip.h" "$m/ioapi.h" "$out/include/minizip/"
+  static_lib "$out" libminizip.a -I"$m" -- "$m/unzip.c" "$m/ioapi.c"
+  done_pkg zlib "$VERSION"
+}
+
+build_openssl
+build_httplib
+build_jsoncpp
+build_cjson
+build_pugixml
+build_lzma7z
+build_minizip
+
+{
+  echo "# Debian source versions built for $HOST"
+  for p in openssl cpp-httplib libjsoncpp cjson pugixml 7zip zlib; do
+    echo "$p $(cat "$CACHE/stamps/$p")"
+  done
+} > "$CACHE/versions.txt"
+cat "$CACHE/versions.txt"

@@ -1,0 +1,62 @@
+#!/bin/bash
+# Installs the Debian packages that building and testing need. Idempotent:
+# when everything is present it only checks and returns.
+set -euo pipefail
+
+PACKAGES=(
+  # cross toolchain (posix thread model) and the mingw zlib
+  g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix binutils-mingw-w64-i686
+  mingw-w64-i686-dev libz-mingw-w64-dev
+  # Wine (32-bit), the display server for window tests, screenshots, a CJK font
+  wine wine32:i386 xvfb x11-apps xdotool imagemagick fonts-wqy-microhei
+  # build tools
+  cmake ninja-build p7zip-full dpkg-dev ca-certificates iproute2
+  # host libraries for the host programs and their tests
+  libssl-dev libcpp-httplib-dev libjsoncpp-dev libcjson-dev libpugixml-dev
+  zlib1g-dev libpng-dev googletest python3
+)
+
+if [ "$(id -u)" -ne 0 ]; then
+  echo "install-packages.sh: run as root" >&2
+  exit 1
+fi
+
+missing=()
+for p in "${PACKAGES[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
+    missing+=("$p")
+  fi
+done
+
+need_update=0
+if ! dpkg --print-foreign-architectures | grep -qx i386; then
+  dpkg --add-architecture i386
+  need_update=1
+fi
+
+# Source packages need deb-src entries; the deb822 file is the default on bookworm.
+src_file=/etc/apt/sources.list.d/debian.sources
+if [ -f "$src_file" ] && grep -qx 'Types: deb' "$src_file"; then
+  sed -i 's/^Types: deb$/Types: deb deb-src/' "$src_file"
+  need_update=1
+elif [ -f /etc/apt/sources.list ] && ! grep -q '^deb-src' /etc/apt/sources.list \
+     && grep -q '^deb ' /etc/apt/sources.list; then
+  sed -n 's/^deb /deb-src /p' /etc/apt/sources.list >> /etc/apt/sources.list
+  need_update=1
+fi
+# apt-get source needs fresh source lists even when no binary package is missing.
+if ! compgen -G '/var/lib/apt/lists/*_source_Sources*' > /dev/null; then
+  need_update=1
+fi
+
+if [ "${#missing[@]}" -eq 0 ] && [ "$need_update" -eq 0 ]; then
+  echo "install-packages.sh: all packages present"
+  exit 0
+fi
+
+export DEBIAN_FRONTEND=noninteractive
+apt-get update -q
+if [ "${#missing[@]}" -gt 0 ]; then
+  echo "install-packages.sh: installing ${missing[*]}"
+  apt-get install -y -q --no-install-recommends "${missing[@]}"
+fi
