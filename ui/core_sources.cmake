@@ -1,0 +1,2 @@
+# Framework and controls: windows, paint manager, controls, layout builder.
+list(APPEND UI_CORE_SOURCES)

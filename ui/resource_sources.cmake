@@ -1,0 +1,2 @@
+# Resources: the zip archive, image and GIF decoding.
+list(APPEND UI_RESOURCE_SOURCES)
