@@ -1,0 +1,48 @@
+// Fault injection: canned failures for chosen endpoints.
+#pragma once
+
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace vorn::svc {
+
+struct Fault {
+    std::string path;            // exact request path, or "*" for every path
+    std::string scheme = "any";  // "https", "http" or "any"
+    std::string method;          // empty: any method
+    int port = 0;                // 0: any port
+    int status = 0;              // 0: keep the normal answer
+    bool hasBody = false;
+    std::string body;  // with status: the body sent (empty when not given)
+    std::string contentType = "text/plain";
+    int delayMs = 0;            // wait before answering
+    bool silent = false;        // accept, then send nothing
+    int silentMs = 30000;       // how long a silent request is held at most
+    bool closeMidBody = false;  // announce the length, send half, close
+    int times = -1;             // matching requests it still applies to; -1 always
+    int hits = 0;               // requests it was applied to
+};
+
+// A JSON object (one fault) or an array of them.
+bool ParseFaults(const std::string& json, std::vector<Fault>* faults, std::string* error);
+
+std::string FaultsToJson(const std::vector<Fault>& faults);
+
+class FaultTable {
+  public:
+    void Add(const std::vector<Fault>& faults);
+    void Clear();
+    std::vector<Fault> List() const;
+
+    // The first fault that matches and still has uses left; counts the use.
+    std::optional<Fault> Take(const std::string& path, const std::string& scheme,
+                              const std::string& method, int port);
+
+  private:
+    mutable std::mutex mutex_;
+    std::vector<Fault> faults_;
+};
+
+}  // namespace vorn::svc
