@@ -1,2 +1,5 @@
 # Resources: the zip archive, image and GIF decoding.
-list(APPEND UI_RESOURCE_SOURCES)
+list(APPEND UI_RESOURCE_SOURCES
+    zipresource.cpp
+    imagedecoder.cpp
+    gifdecoder.cpp)

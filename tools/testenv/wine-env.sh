@@ -16,9 +16,12 @@ vorn_wine_env() {  # root
 # start-menu folders inside the prefix, and the CJK font replacement.
 vorn_wine_template() {  # root
   local root=$1 t=$1/template
+  # a template made by an older version of this file is made again
+  local sig
+  sig=$(cat "${BASH_SOURCE[0]}" | sha1sum | cut -c1-16)
   (
     flock 9
-    [ -f "$t/.ready" ] && exit 0
+    [ "$(cat "$t/.ready" 2>/dev/null)" = "$sig" ] && exit 0
     rm -rf "$t"
     WINEPREFIX=$t wineboot -i > "$root/template.log" 2>&1 || { echo "wineboot failed, see $root/template.log" >&2; exit 1; }
     WINEPREFIX=$t wineserver -w
@@ -35,10 +38,12 @@ vorn_wine_template() {  # root
     {
       printf 'Windows Registry Editor Version 5.00\r\n\r\n'
       printf '[HKEY_CURRENT_USER\\Software\\Wine\\DllOverrides]\r\n"winemenubuilder.exe"=""\r\n\r\n'
+      # no window manager runs on the test displays: Wine manages its windows itself
+      printf '[HKEY_CURRENT_USER\\Software\\Wine\\X11 Driver]\r\n"Managed"="N"\r\n\r\n'
       printf '[HKEY_CURRENT_USER\\Software\\Wine\\Fonts\\Replacements]\r\n"微软雅黑"="%s"\r\n"Microsoft YaHei"="%s"\r\n\r\n' "$font" "$font"
     } | iconv -f UTF-8 -t UTF-16LE | { printf '\xff\xfe'; cat; } > "$reg"
     WINEPREFIX=$t wine regedit /S "$(printf 'Z:%s' "$reg" | tr / '\\')" >> "$root/template.log" 2>&1
     WINEPREFIX=$t wineserver -w
-    touch "$t/.ready"
+    echo "$sig" > "$t/.ready"
   ) 9> "$root/template.lock"
 }

@@ -37,7 +37,11 @@ else
   prefix=$root/shared
   (
     flock 9
-    [ -f "$prefix/.ready" ] || { rm -rf "$prefix"; cp -a "$root/template" "$prefix"; touch "$prefix/.ready"; }
+    if ! cmp -s "$prefix/.ready" "$root/template/.ready"; then
+      [ -d "$prefix" ] && WINEPREFIX=$prefix wineserver -k > /dev/null 2>&1
+      rm -rf "$prefix"
+      cp -a "$root/template" "$prefix"
+    fi
   ) 9> "$root/shared.lock"
 fi
 export WINEPREFIX=$prefix

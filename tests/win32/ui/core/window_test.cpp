@@ -1,0 +1,480 @@
+// Skinned windows on the display: close codes, keys, notifications, the task
+// channel, the archive, hit testing, painting, and the load-failure exit.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "support/test_support.h"
+#include "ui/uilib.h"
+#include "ui/zipresource.h"
+#include "ui_test_util.h"
+
+using namespace DuiLib;
+
+namespace {
+
+constexpr DWORD kStyle = 0x10CE0000;
+constexpr DWORD kExStyle = 0x100;
+const wchar_t kTitle[] = L"Velto加速器安装程序";
+
+class TestWnd : public WindowImplBase {
+  public:
+    const wchar_t* GetWindowClassName() const override { return L"UiCoreTestWndUI"; }
+    std::wstring GetSkinFolder() override { return L""; }
+    std::wstring GetSkinFile() override { return L"TestWnd.xml"; }
+    UILIB_RESOURCETYPE GetResourceType() const override { return UILIB_ZIPRESOURCE; }
+    const wchar_t* GetResourceId() const override { return MAKEINTRESOURCEW(102); }
+    LRESULT ResponseDefaultKeyEvent(WPARAM wParam) override {
+        return keysDoNothing ? 0 : WindowImplBase::ResponseDefaultKeyEvent(wParam);
+    }
+    void InitWindow() override { ++initCalls; }
+    void Notify(NotifyMsg& msg) override {
+        if (msg.sType == DUI_MSGTYPE_CLICK || msg.sType == DUI_MSGTYPE_SELECTCHANGED)
+            log.push_back(L"notify:" + msg.sType + L":" +
+                          (msg.pSender ? msg.pSender->GetName() : L""));
+        WindowImplBase::Notify(msg);
+    }
+    void OnFinalMessage(HWND hWnd) override {
+        finalCalls++;
+        WindowImplBase::OnFinalMessage(hWnd);
+    }
+
+    bool First(void* p) {
+        auto* m = static_cast<NotifyMsg*>(p);
+        if (m->sType == DUI_MSGTYPE_CLICK)
+            log.push_back(L"first");
+        return true;
+    }
+    bool Stopper(void* p) {
+        auto* m = static_cast<NotifyMsg*>(p);
+        if (m->sType != DUI_MSGTYPE_CLICK)
+            return true;
+        log.push_back(L"stopper");
+        return false;
+    }
+    bool Never(void* p) {
+        if (static_cast<NotifyMsg*>(p)->sType == DUI_MSGTYPE_CLICK)
+            log.push_back(L"never");
+        return true;
+    }
+
+    HWND Make() {
+        HWND h = Create(nullptr, kTitle, kStyle, kExStyle, CW_USEDEFAULT, CW_USEDEFAULT,
+                        CW_USEDEFAULT, CW_USEDEFAULT);
+        if (h != nullptr)
+            ShowWindow(true);
+        return h;
+    }
+    template <typename T>
+    T* Find(const wchar_t* name) {
+        return static_cast<T*>(FindControl(name));
+    }
+    POINT Centre(const wchar_t* name) {
+        const RECT rc = FindControl(name)->GetPos();
+        return POINT{(rc.left + rc.right) / 2, (rc.top + rc.bottom) / 2};
+    }
+    void Click(const wchar_t* name) {
+        const POINT pt = Centre(name);
+        ::PostMessageW(m_hWnd, WM_MOUSEMOVE, 0, MAKELPARAM(pt.x, pt.y));
+        ::PostMessageW(m_hWnd, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(pt.x, pt.y));
+        ::PostMessageW(m_hWnd, WM_LBUTTONUP, 0, MAKELPARAM(pt.x, pt.y));
+    }
+
+    bool keysDoNothing = false;
+    int initCalls = 0;
+    int finalCalls = 0;
+    std::vector<std::wstring> log;
+};
+
+class UiWindow : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        CPaintManagerUI::SetInstance(::GetModuleHandleW(nullptr));
+        CPaintManagerUI::SetResourcePath(L"Z:\\nonexistent\\skin");
+    }
+};
+
+void PostKey(HWND h, WPARAM vk) {
+    ::PostMessageW(h, WM_KEYDOWN, vk, 1);
+    ::PostMessageW(h, WM_KEYUP, vk, 0xC0000001);
+}
+
+}  // namespace
+
+TEST_F(UiWindow, ResourceFolderGetsATrailingBackslash) {
+    CPaintManagerUI::SetResourcePath(L"C:\\app\\skin");
+    EXPECT_EQ(L"C:\\app\\skin\\", CPaintManagerUI::GetResourcePath());
+    CPaintManagerUI::SetResourcePath(L"C:\\app\\skin/");
+    EXPECT_EQ(L"C:\\app\\skin/", CPaintManagerUI::GetResourcePath());
+    EXPECT_FALSE(CPaintManagerUI::GetInstancePath().empty());
+    EXPECT_EQ(L'\\', CPaintManagerUI::GetInstancePath().back());
+}
+
+TEST_F(UiWindow, CreateBuildsTheLayoutAndTheFrameGoes) {
+    TestWnd w;
+    ASSERT_NE(nullptr, w.Make());
+    EXPECT_EQ(1, w.initCalls);
+    RECT rc{};
+    ::GetWindowRect(w.GetHWND(), &rc);
+    EXPECT_EQ(400, rc.right - rc.left);
+    EXPECT_EQ(300, rc.bottom - rc.top);
+    RECT client{};
+    ::GetClientRect(w.GetHWND(), &client);
+    EXPECT_EQ(400, client.right);  // no frame
+    EXPECT_EQ(0, ::GetWindowLongW(w.GetHWND(), GWL_STYLE) & WS_CAPTION);
+    EXPECT_NE(0, ::GetWindowLongW(w.GetHWND(), GWL_STYLE) & WS_CLIPCHILDREN);
+    HRGN rgn = ::CreateRectRgn(0, 0, 0, 0);
+    EXPECT_NE(ERROR, ::GetWindowRgn(w.GetHWND(), rgn));  // round corners
+    ::DeleteObject(rgn);
+    w.SetIcon(101);  // no such icon in the test program: nothing happens
+    w.CenterWindow();
+
+    // Layout: the band takes its fixed height, the floats their positions.
+    EXPECT_EQ(50, w.FindControl(L"band")->GetPos().bottom);
+    EXPECT_EQ(50, w.FindControl(L"rest")->GetPos().top);
+    EXPECT_EQ(300, w.FindControl(L"rest")->GetPos().bottom);
+    EXPECT_EQ(360, w.FindControl(L"closebtn")->GetPos().left);
+    EXPECT_EQ(304, w.FindControl(L"gif")->GetPos().right);  // autosize: 4 pixels wide
+
+    // Caption: labels and layouts drag the window, buttons and edits do not.
+    auto hit = [&](POINT pt) {
+        ::ClientToScreen(w.GetHWND(), &pt);
+        return ::SendMessageW(w.GetHWND(), WM_NCHITTEST, 0, MAKELPARAM(pt.x, pt.y));
+    };
+    EXPECT_EQ(HTCAPTION, hit(w.Centre(L"lbl")));
+    EXPECT_EQ(HTCAPTION, hit(POINT{5, 5}));
+    EXPECT_EQ(HTCLIENT, hit(w.Centre(L"closebtn")));
+    EXPECT_EQ(HTCLIENT, hit(w.Centre(L"opt")));
+    EXPECT_EQ(HTCLIENT, hit(w.Centre(L"edit")));
+
+    w.Close(8);
+    EXPECT_EQ(8u, w.ShowModal());
+    EXPECT_EQ(1, w.finalCalls);
+    EXPECT_EQ(nullptr, w.GetHWND());
+}
+
+TEST_F(UiWindow, CloseCodes) {
+    {
+        TestWnd w;  // Escape on the base closes with 1
+        ASSERT_NE(nullptr, w.Make());
+        PostKey(w.GetHWND(), VK_ESCAPE);
+        EXPECT_EQ(1u, w.ShowModal());
+    }
+    {
+        TestWnd w;  // "closebtn" clicked
+        ASSERT_NE(nullptr, w.Make());
+        w.Click(L"closebtn");
+        EXPECT_EQ(8u, w.ShowModal());
+    }
+    {
+        TestWnd w;  // system close
+        ASSERT_NE(nullptr, w.Make());
+        ::PostMessageW(w.GetHWND(), WM_SYSCOMMAND, SC_CLOSE, 0);
+        EXPECT_EQ(0u, w.ShowModal());
+    }
+    {
+        TestWnd w;  // the first of two closes wins
+        ASSERT_NE(nullptr, w.Make());
+        w.Close(1);
+        w.Close(8);
+        EXPECT_EQ(1u, w.ShowModal());
+    }
+    {
+        TestWnd w;  // keys that do nothing
+        w.keysDoNothing = true;
+        ASSERT_NE(nullptr, w.Make());
+        PostKey(w.GetHWND(), VK_ESCAPE);
+        PostKey(w.GetHWND(), VK_RETURN);
+        w.PostUITask([](CWindowWnd* self) { self->Close(5); }, "CloseLater");
+        EXPECT_EQ(5u, w.ShowModal());
+    }
+    {
+        TestWnd w;  // no native window at all
+        EXPECT_EQ(0u, w.ShowModal());
+    }
+}
+
+TEST_F(UiWindow, ModalLoopKeepsWmQuit) {
+    TestWnd w;
+    ASSERT_NE(nullptr, w.Make());
+    ::PostQuitMessage(3);
+    EXPECT_EQ(0u, w.ShowModal());
+    MSG msg;
+    ASSERT_TRUE(::PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
+    EXPECT_EQ(3u, msg.wParam);
+    w.Close(8);
+    EXPECT_EQ(8u, w.ShowModal());
+}
+
+TEST_F(UiWindow, NotificationOrderAndDelegateRules) {
+    TestWnd w;
+    ASSERT_NE(nullptr, w.Make());
+    CButtonUI* btn = w.Find<CButtonUI>(L"btn");
+    ASSERT_NE(nullptr, btn);
+    btn->OnNotify += MakeDelegate(&w, &TestWnd::First);
+    btn->OnNotify += MakeDelegate(&w, &TestWnd::First);  // duplicate: one call
+    btn->OnNotify += MakeDelegate(&w, &TestWnd::Stopper);
+    btn->OnNotify += MakeDelegate(&w, &TestWnd::Never);
+    w.Click(L"btn");
+    uitest::Pump(2000, [&] { return !w.log.empty() && w.log.back().rfind(L"notify:", 0) == 0; });
+    EXPECT_EQ((std::vector<std::wstring>{L"first", L"stopper", L"notify:click:btn"}), w.log);
+
+    // Pressed on one control, released on another: no click.
+    w.log.clear();
+    const POINT a = w.Centre(L"btn");
+    const POINT b = w.Centre(L"lbl");
+    ::PostMessageW(w.GetHWND(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(a.x, a.y));
+    ::PostMessageW(w.GetHWND(), WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(b.x, b.y));
+    ::PostMessageW(w.GetHWND(), WM_LBUTTONUP, 0, MAKELPARAM(b.x, b.y));
+    uitest::Pump(300);
+    EXPECT_TRUE(w.log.empty());
+
+    // The option toggles and tells of it.
+    COptionUI* opt = w.Find<COptionUI>(L"opt");
+    ASSERT_NE(nullptr, opt);
+    EXPECT_FALSE(opt->IsSelected());
+    w.Click(L"opt");
+    uitest::Pump(2000, [&] { return w.log.size() >= 2; });
+    EXPECT_TRUE(opt->IsSelected());
+    EXPECT_EQ((std::vector<std::wstring>{L"notify:click:opt", L"notify:selectchanged:opt"}), w.log);
+    w.Click(L"opt");
+    uitest::Pump(2000, [&] { return w.log.size() >= 4; });
+    EXPECT_FALSE(opt->IsSelected());
+
+    w.Close(8);
+    EXPECT_EQ(8u, w.ShowModal());
+}
+
+TEST_F(UiWindow, TasksRunOnTheWindowThreadUnlessClosing) {
+    TestWnd w;
+    ASSERT_NE(nullptr, w.Make());
+    int ran = 0;
+    DWORD thread = 0;
+    std::thread worker([&] {
+        w.PostUITask(
+            [&](CWindowWnd*) {
+                ++ran;
+                thread = ::GetCurrentThreadId();
+            },
+            "SetProcessValue");
+    });
+    worker.join();
+    uitest::Pump(2000, [&] { return ran > 0; });
+    EXPECT_EQ(1, ran);
+    EXPECT_EQ(::GetCurrentThreadId(), thread);
+
+    // One task queued before Close, one after: neither runs.
+    int late = 0;
+    EXPECT_TRUE(w.PostUITask([&](CWindowWnd*) { ++late; }, "Before"));
+    w.Close(8);
+    EXPECT_TRUE(w.IsClosing());
+    EXPECT_FALSE(w.PostUITask([&](CWindowWnd*) { ++late; }, "After"));
+    EXPECT_EQ(8u, w.ShowModal());
+    EXPECT_EQ(0, late);
+    // A forged task message is ignored, not run.
+    TestWnd w2;
+    ASSERT_NE(nullptr, w2.Make());
+    ::PostMessageW(w2.GetHWND(), WM_UI_TASK, 0x12345678, 0);
+    w2.Close(8);
+    EXPECT_EQ(8u, w2.ShowModal());
+}
+
+TEST_F(UiWindow, ArchiveOpenedOnceForTwoWindows) {
+    CZipResource& zip = CZipResource::Instance();
+    ASSERT_TRUE(zip.OpenMemory(L"other", "x", 1) || true);  // whatever was open goes
+    zip.Close();
+    const unsigned before = zip.OpenCount();
+    TestWnd w1;
+    ASSERT_NE(nullptr, w1.Make());
+    EXPECT_EQ(before + 1, zip.OpenCount());
+    EXPECT_EQ(L"membuffer", zip.Name());
+    TestWnd w2;
+    ASSERT_NE(nullptr, w2.Make());
+    EXPECT_EQ(before + 1, zip.OpenCount());
+    w1.Close(8);
+    w2.Close(8);
+    EXPECT_EQ(8u, w1.ShowModal());
+    EXPECT_EQ(8u, w2.ShowModal());
+}
+
+TEST_F(UiWindow, EditTypingFocusAndPosition) {
+    TestWnd w;
+    ASSERT_NE(nullptr, w.Make());
+    CEditUI* edit = w.Find<CEditUI>(L"edit");
+    ASSERT_NE(nullptr, edit);
+    edit->SetTextColor(0x00FFFFFF);
+    w.Click(L"edit");
+    uitest::Pump(2000, [&] { return edit->GetNativeWindow() != nullptr; });
+    HWND native = edit->GetNativeWindow();
+    ASSERT_NE(nullptr, native);
+    EXPECT_TRUE(edit->IsFocused());
+    ::SetWindowTextW(native, L"D:\\Games");  // what the user typed
+    EXPECT_EQ(L"D:\\Games", edit->GetText());
+
+    edit->SetPos(30, 200, 330, 230);
+    RECT rc{};
+    ::GetWindowRect(native, &rc);
+    POINT pt{rc.left, rc.top};
+    ::ScreenToClient(w.GetHWND(), &pt);
+    EXPECT_GT(pt.x, 30);
+    EXPECT_LT(pt.x, 40);
+    EXPECT_GE(pt.y, 200);
+
+    // Hiding the focused edit drops the focus; the typed text stays.
+    edit->SetVisible(false);
+    EXPECT_EQ(nullptr, w.GetPaintManager().GetFocus());
+    uitest::Pump(200);
+    EXPECT_EQ(nullptr, edit->GetNativeWindow());
+    EXPECT_FALSE(::IsWindow(native));
+    EXPECT_EQ(L"D:\\Games", edit->GetText());
+    edit->SetText(L"E:\\");
+    EXPECT_EQ(L"E:\\", edit->GetText());
+
+    w.Close(8);
+    EXPECT_EQ(8u, w.ShowModal());
+}
+
+TEST_F(UiWindow, PaintsColoursImagesAndText) {
+    TestWnd w;
+    ASSERT_NE(nullptr, w.Make());
+    std::vector<uint32_t> px;
+    int width = 0, height = 0;
+    ASSERT_TRUE(w.GetPaintManager().RenderToPixels(px, width, height));
+    ASSERT_EQ(400, width);
+    ASSERT_EQ(300, height);
+    // --dump=file.bmp keeps the picture for a look.
+    const std::wstring dump = vorn::test::WideArg("dump");
+    if (!dump.empty()) {
+        BITMAPFILEHEADER fh{};
+        BITMAPINFOHEADER ih{};
+        ih.biSize = sizeof(ih);
+        ih.biWidth = width;
+        ih.biHeight = -height;
+        ih.biPlanes = 1;
+        ih.biBitCount = 32;
+        fh.bfType = 0x4D42;
+        fh.bfOffBits = sizeof(fh) + sizeof(ih);
+        fh.bfSize = fh.bfOffBits + static_cast<DWORD>(px.size() * 4);
+        std::string bytes(reinterpret_cast<const char*>(&fh), sizeof(fh));
+        bytes.append(reinterpret_cast<const char*>(&ih), sizeof(ih));
+        bytes.append(reinterpret_cast<const char*>(px.data()), px.size() * 4);
+        vorn::test::WriteBytes(dump, bytes);
+    }
+    auto at = [&](int x, int y) { return px[static_cast<size_t>(y) * width + x] & 0x00FFFFFFu; };
+    EXPECT_EQ(0x171A28u, at(5, 5));    // band
+    EXPECT_EQ(0x0B0919u, at(5, 290));  // root background
+    // The progress bar shows its colour where its missing image would be.
+    EXPECT_EQ(0x161233u, at(200, 235));
+    // "#FFFFFF" text is drawn white, not transparent.
+    const RECT lbl = w.FindControl(L"lbl")->GetPos();
+    uint32_t brightest = 0;
+    for (int y = lbl.top; y < lbl.bottom; ++y)
+        for (int x = lbl.left; x < lbl.right; ++x)
+            brightest = std::max(brightest, at(x, y) & 0xFF);
+    EXPECT_GT(brightest, 0xC0u);
+    // The close image is drawn (not the background).
+    EXPECT_NE(0x171A28u, at(375, 25) == 0x171A28u ? at(370, 20) : 0u);
+
+    // The fill follows the value.
+    auto* prog = w.Find<CProgressUI>(L"prog");
+    prog->SetValue(50);
+    ASSERT_TRUE(w.GetPaintManager().RenderToPixels(px, width, height));
+    EXPECT_NE(0x161233u, at(100, 235));
+    EXPECT_EQ(0x161233u, at(300, 235));
+
+    // The animation moves on by itself.
+    auto* gif = w.Find<CGifAnimUI>(L"gif");
+    ASSERT_TRUE(gif->IsPlaying());
+    const size_t first = gif->GetCurrentFrame();
+    uitest::Pump(1500, [&] { return gif->GetCurrentFrame() != first; });
+    EXPECT_NE(first, gif->GetCurrentFrame());
+
+    // Hover shows the tool tip of the close button.
+    const POINT c = w.Centre(L"closebtn");
+    ::SendMessageW(w.GetHWND(), WM_MOUSEMOVE, 0, MAKELPARAM(c.x, c.y));
+    ::SendMessageW(w.GetHWND(), WM_MOUSEHOVER, 0, MAKELPARAM(c.x, c.y));
+    EXPECT_TRUE(w.Find<CButtonUI>(L"closebtn")->IsHot());
+    EXPECT_NE(nullptr, w.GetPaintManager().GetTooltipWindow());
+
+    w.Close(8);
+    EXPECT_EQ(8u, w.ShowModal());
+}
+
+namespace {
+
+struct FoundBox {
+    DWORD pid;
+    HWND box;
+    bool text;
+};
+
+BOOL CALLBACK FindChildText(HWND h, LPARAM lp) {
+    auto* f = reinterpret_cast<FoundBox*>(lp);
+    wchar_t buf[128] = {};
+    ::GetWindowTextW(h, buf, 127);
+    if (std::wstring(buf) == L"加载资源文件失败")
+        f->text = true;
+    return TRUE;
+}
+
+BOOL CALLBACK FindBox(HWND h, LPARAM lp) {
+    auto* f = reinterpret_cast<FoundBox*>(lp);
+    DWORD pid = 0;
+    ::GetWindowThreadProcessId(h, &pid);
+    if (pid != f->pid || !::IsWindowVisible(h))
+        return TRUE;
+    f->text = false;
+    ::EnumChildWindows(h, FindChildText, lp);
+    if (f->text) {
+        f->box = h;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+// Runs the child with args; true when it showed the failure text; exit code out.
+bool RunFailingChild(const std::wstring& args, DWORD& exitCode) {
+    const std::wstring exe = vorn::test::WideArg("fail-child");
+    std::wstring cmd = L"\"" + exe + L"\" " + args;
+    STARTUPINFOW si{};
+    si.cb = sizeof(si);
+    PROCESS_INFORMATION pi{};
+    if (!::CreateProcessW(exe.c_str(), &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si,
+                          &pi))
+        return false;
+    FoundBox found{pi.dwProcessId, nullptr, false};
+    const DWORD start = ::GetTickCount();
+    while (::GetTickCount() - start < 30000 && found.box == nullptr) {
+        if (::WaitForSingleObject(pi.hProcess, 100) == WAIT_OBJECT_0)
+            break;
+        ::EnumWindows(FindBox, reinterpret_cast<LPARAM>(&found));
+    }
+    if (found.box != nullptr)
+        ::PostMessageW(found.box, WM_COMMAND, IDOK, 0);
+    if (::WaitForSingleObject(pi.hProcess, 20000) != WAIT_OBJECT_0)
+        ::TerminateProcess(pi.hProcess, 99);
+    ::GetExitCodeProcess(pi.hProcess, &exitCode);
+    ::CloseHandle(pi.hThread);
+    ::CloseHandle(pi.hProcess);
+    return found.box != nullptr;
+}
+
+}  // namespace
+
+TEST_F(UiWindow, LayoutThatCannotBeBuiltEndsTheProcessWithCode1) {
+    ASSERT_FALSE(vorn::test::Arg("fail-child").empty());
+    for (const wchar_t* args : {L"--layout=Broken.xml", L"--layout=Missing.xml",
+                                L"--layout=Empty.xml", L"--layout=TestWnd.xml --resource=103"}) {
+        SCOPED_TRACE(args);
+        DWORD code = 0;
+        EXPECT_TRUE(RunFailingChild(args, code));
+        EXPECT_EQ(1u, code);
+    }
+    // The same child with a good layout closes itself normally.
+    DWORD code = 99;
+    EXPECT_FALSE(RunFailingChild(L"--layout=TestWnd.xml", code));
+    EXPECT_EQ(0u, code);
+}

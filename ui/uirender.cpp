@@ -1,0 +1,152 @@
+#include "ui/uirender.h"
+
+#include "ui/uigdiplus.h"
+
+#include "ui/uimanager.h"
+#include "ui/uiresource.h"
+
+namespace DuiLib {
+namespace {
+
+Gdiplus::Color ToColor(DWORD argb) {
+    return Gdiplus::Color(static_cast<BYTE>(argb >> 24), static_cast<BYTE>(argb >> 16),
+                          static_cast<BYTE>(argb >> 8), static_cast<BYTE>(argb));
+}
+
+bool Empty(const RECT& rc) {
+    return rc.right <= rc.left || rc.bottom <= rc.top;
+}
+
+void RoundPath(Gdiplus::GraphicsPath& path, Gdiplus::REAL x, Gdiplus::REAL y, Gdiplus::REAL w,
+               Gdiplus::REAL h, Gdiplus::REAL cx, Gdiplus::REAL cy) {
+    cx = std::min(cx, w);
+    cy = std::min(cy, h);
+    path.AddArc(x, y, cx, cy, 180, 90);
+    path.AddArc(x + w - cx, y, cx, cy, 270, 90);
+    path.AddArc(x + w - cx, y + h - cy, cx, cy, 0, 90);
+    path.AddArc(x, y + h - cy, cx, cy, 90, 90);
+    path.CloseFigure();
+}
+
+}  // namespace
+
+CClipScope::CClipScope(UIPaintContext& ctx, const RECT& rc) : ctx_(ctx) {
+    if (ctx_.graphics == nullptr)
+        return;
+    state_ = ctx_.graphics->Save();
+    ctx_.graphics->IntersectClip(Gdiplus::Rect(rc.left, rc.top,
+                                               std::max<LONG>(0, rc.right - rc.left),
+                                               std::max<LONG>(0, rc.bottom - rc.top)));
+}
+
+CClipScope::~CClipScope() {
+    if (ctx_.graphics != nullptr)
+        ctx_.graphics->Restore(state_);
+}
+
+namespace Render {
+
+void FillRect(UIPaintContext& ctx, const RECT& rc, DWORD argb, SIZE round) {
+    if (ctx.graphics == nullptr || Empty(rc) || (argb >> 24) == 0)
+        return;
+    Gdiplus::SolidBrush brush(ToColor(argb));
+    const Gdiplus::REAL w = static_cast<Gdiplus::REAL>(rc.right - rc.left);
+    const Gdiplus::REAL h = static_cast<Gdiplus::REAL>(rc.bottom - rc.top);
+    if (round.cx > 0 && round.cy > 0) {
+        Gdiplus::GraphicsPath path;
+        RoundPath(path, static_cast<Gdiplus::REAL>(rc.left), static_cast<Gdiplus::REAL>(rc.top), w,
+                  h, static_cast<Gdiplus::REAL>(round.cx), static_cast<Gdiplus::REAL>(round.cy));
+        ctx.graphics->SetSmoothingMode(Gdiplus::SmoothingModeAntiAlias);
+        ctx.graphics->FillPath(&brush, &path);
+        ctx.graphics->SetSmoothingMode(Gdiplus::SmoothingModeNone);
+    } else {
+        ctx.graphics->FillRectangle(&brush, static_cast<INT>(rc.left), static_cast<INT>(rc.top),
+                                    static_cast<INT>(rc.right - rc.left),
+                                    static_cast<INT>(rc.bottom - rc.top));
+    }
+}
+
+void DrawBorder(UIPaintContext& ctx, const RECT& rc, int size, DWORD argb, SIZE round) {
+    if (ctx.graphics == nullptr || Empty(rc) || size <= 0 || (argb >> 24) == 0)
+        return;
+    Gdiplus::Pen pen(ToColor(argb), static_cast<Gdiplus::REAL>(size));
+    // The pen is centred on the path: inset by half its width to stay inside.
+    const Gdiplus::REAL half = size / 2.0f;
+    const Gdiplus::REAL x = rc.left + half, y = rc.top + half;
+    const Gdiplus::REAL w = rc.right - rc.left - static_cast<Gdiplus::REAL>(size);
+    const Gdiplus::REAL h = rc.bottom - rc.top - static_cast<Gdiplus::REAL>(size);
+    if (w <= 0 || h <= 0)
+        return;
+    if (round.cx > 0 && round.cy > 0) {
+        Gdiplus::GraphicsPath path;
+        RoundPath(path, x, y, w, h, static_cast<Gdiplus::REAL>(round.cx),
+                  static_cast<Gdiplus::REAL>(round.cy));
+        ctx.graphics->SetSmoothingMode(Gdiplus::SmoothingModeAntiAlias);
+        ctx.graphics->DrawPath(&pen, &path);
+        ctx.graphics->SetSmoothingMode(Gdiplus::SmoothingModeNone);
+    } else {
+        // Square: four strips, exactly inside the rectangle.
+        Gdiplus::SolidBrush brush(ToColor(argb));
+        const INT l = rc.left, t = rc.top, rw = rc.right - rc.left, rh = rc.bottom - rc.top;
+        ctx.graphics->FillRectangle(&brush, l, t, rw, size);
+        ctx.graphics->FillRectangle(&brush, l, rc.bottom - size, rw, size);
+        ctx.graphics->FillRectangle(&brush, l, t, size, rh);
+        ctx.graphics->FillRectangle(&brush, rc.right - size, t, size, rh);
+    }
+}
+
+void DrawPixels(UIPaintContext& ctx, const void* pixels, int width, int height, const RECT& dest) {
+    if (ctx.graphics == nullptr || pixels == nullptr || width <= 0 || height <= 0 || Empty(dest))
+        return;
+    // Wraps the pixels without copying them.
+    Gdiplus::Bitmap bitmap(width, height, width * 4, PixelFormat32bppPARGB,
+                           static_cast<BYTE*>(const_cast<void*>(pixels)));
+    if (bitmap.GetLastStatus() != Gdiplus::Ok)
+        return;
+    const bool same = (dest.right - dest.left == width) && (dest.bottom - dest.top == height);
+    ctx.graphics->SetInterpolationMode(same ? Gdiplus::InterpolationModeNearestNeighbor
+                                            : Gdiplus::InterpolationModeBilinear);
+    ctx.graphics->SetPixelOffsetMode(Gdiplus::PixelOffsetModeHalf);
+    Gdiplus::ImageAttributes attrs;
+    attrs.SetWrapMode(Gdiplus::WrapModeTileFlipXY);  // no dark seams at stretched edges
+    ctx.graphics->DrawImage(&bitmap,
+                            Gdiplus::Rect(static_cast<INT>(dest.left), static_cast<INT>(dest.top),
+                                          static_cast<INT>(dest.right - dest.left),
+                                          static_cast<INT>(dest.bottom - dest.top)),
+                            0, 0, width, height, Gdiplus::UnitPixel, &attrs);
+    ctx.graphics->SetPixelOffsetMode(Gdiplus::PixelOffsetModeDefault);
+}
+
+void DrawImage(UIPaintContext& ctx, const UIImage& image, const RECT& dest) {
+    if (image.pixels.empty())
+        return;
+    DrawPixels(ctx, image.pixels.data(), image.width, image.height, dest);
+}
+
+void DrawText(UIPaintContext& ctx, const std::wstring& text, const RECT& rc, const UIFontInfo* font,
+              DWORD argb, UINT style) {
+    if (ctx.graphics == nullptr || text.empty() || Empty(rc) || font == nullptr ||
+        font->hFont == nullptr)
+        return;
+    // GDI draws the text: unlike GDI+ (under Wine) it follows font replacement
+    // and linking, so Chinese text shows with the layouts' face names.
+    HDC hdc = ctx.graphics->GetHDC();
+    if (hdc == nullptr)
+        return;
+    RECT r = rc;
+    const int oldMode = ::SetBkMode(hdc, TRANSPARENT);
+    const COLORREF oldColor = ::SetTextColor(
+        hdc, RGB((argb >> 16) & 0xFF, (argb >> 8) & 0xFF, argb & 0xFF));  // alpha ignored
+    HGDIOBJ oldFont = ::SelectObject(hdc, font->hFont);
+    const UINT keep =
+        DT_LEFT | DT_CENTER | DT_RIGHT | DT_TOP | DT_VCENTER | DT_BOTTOM | DT_END_ELLIPSIS;
+    ::DrawTextW(hdc, text.c_str(), static_cast<int>(text.size()), &r,
+                (style & keep) | DT_SINGLELINE | DT_NOPREFIX);
+    ::SelectObject(hdc, oldFont);
+    ::SetTextColor(hdc, oldColor);
+    ::SetBkMode(hdc, oldMode);
+    ctx.graphics->ReleaseHDC(hdc);
+}
+
+}  // namespace Render
+}  // namespace DuiLib
