@@ -10,7 +10,7 @@ PACKAGES=(
   # Wine (32-bit), the display server for window tests, screenshots, a CJK font
   wine wine32:i386 xvfb x11-apps xdotool imagemagick fonts-wqy-microhei
   # build tools
-  build-essential pkg-config patch perl cmake ninja-build p7zip-full dpkg-dev ca-certificates iproute2
+  build-essential pkg-config patch perl cmake ninja-build p7zip-full dpkg-dev ca-certificates iproute2 locales
   # host libraries for the host programs and their tests
   libssl-dev libcpp-httplib-dev libjsoncpp-dev libcjson-dev libpugixml-dev
   zlib1g-dev libpng-dev googletest python3

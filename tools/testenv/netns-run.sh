@@ -39,7 +39,11 @@ fi
 mount --bind "$VORN_NETNS_HOSTS_FILE" /etc/hosts
 ip link set lo up
 if [ -n "$ether" ]; then
-  ip link add vorn0 type dummy
+  # Kernels without the dummy module still have veth; its peer stays in here.
+  if ! ip link add vorn0 type dummy 2>/dev/null; then
+    ip link add vorn0 type veth peer name vorn1
+    ip link set vorn1 up
+  fi
   ip addr add "$ether" dev vorn0
   ip link set vorn0 up
 fi

@@ -15,7 +15,8 @@ for _ in $(seq 1 50); do
   (exec 3<>/dev/tcp/127.0.0.1/80) 2>/dev/null && break
   sleep 0.1
 done
-output=$("$testenv/wine-run.sh" --root "$root" "$exe" "$host" 80)
+# Wine makes sockets in its wineserver: a fresh prefix starts one inside this namespace.
+output=$(VORN_WINE_FRESH=1 "$testenv/wine-run.sh" --root "$root" "$exe" "$host" 80)
 rc=$?
 echo "$output"
 [ $rc -eq 0 ] && grep -q '^address 127.0.0.1' <<< "$output"

@@ -1,0 +1,102 @@
+#define VORN_LOG_SOURCE L"comm\\httplibrequest"
+#include "comm/httplibrequest.h"
+
+#include <windows.h>
+
+#include <map>
+
+#include "installer/httpinstallinfo.h"
+#include "util/logger.h"
+#include "util/path_util.h"
+
+namespace vorn {
+namespace {
+
+const char kCaBundleName[] = "cacert.pem";
+const time_t kTimeoutSeconds = 5;
+
+}  // namespace
+
+CaBundle LocateCaBundle() {
+    CaBundle bundle;
+    char temp[MAX_PATH + 1] = {};
+    const DWORD n = ::GetTempPathA(MAX_PATH, temp);
+    std::string path = (n > 0 && n < MAX_PATH) ? std::string(temp, n) : std::string();
+    if (!path.empty() && path.back() != '\\' && path.back() != '/')
+        path += '\\';
+    path += kCaBundleName;
+    if (IsRegularFile(path)) {
+        bundle.found = true;
+        bundle.path = path;
+        return bundle;
+    }
+    std::string folder;
+    if (!GetModuleFolderA(folder))
+        return bundle;
+    bundle.path = PathJoinA(folder.c_str(), kCaBundleName);
+    bundle.found = IsRegularFile(bundle.path);
+    return bundle;
+}
+
+void ApplyTransportSettings(httplib::ClientImpl& client) {
+    client.set_connection_timeout(kTimeoutSeconds, 0);
+    client.set_read_timeout(kTimeoutSeconds, 0);
+    client.set_follow_location(false);
+    client.set_keep_alive(false);
+}
+
+bool ApplyCaBundle(httplib::SSLClient& client) {
+    const CaBundle bundle = LocateCaBundle();
+    if (bundle.found) {
+        client.set_ca_cert_path(bundle.path);
+        client.enable_server_certificate_verification(true);
+    } else {
+        // The library verifies by default, against Windows' root store when
+        // it has no CA file; without a bundle nothing is verified.
+        client.enable_server_certificate_verification(false);
+    }
+    return bundle.found;
+}
+
+void httplib_request(const char* host, const char* path, const httplib::Headers& headers,
+                     const std::string& body, std::string& answer, bool useHttps) {
+    if (host == nullptr || path == nullptr)
+        return;
+    std::unique_ptr<httplib::ClientImpl> client;
+    if (useHttps) {
+        auto ssl = std::make_unique<httplib::SSLClient>(host, 443);
+        if (!ApplyCaBundle(*ssl)) {
+            Logger::Write(LOG_ERROR, VORN_LOG_SOURCE, __LINE__, "httplib_request",
+                          L"can not find cacert file");
+        }
+        client = std::move(ssl);
+    } else {
+        client = std::make_unique<httplib::ClientImpl>(host, 80);
+    }
+    ApplyTransportSettings(*client);
+    const httplib::Result result = client->Post(path, headers, body, "application/json");
+    if (result)
+        answer = result->body;
+}
+
+void httplib_request_muti(const char* host, const char* path, const httplib::Headers& headers,
+                          const std::string& body, std::string& answer) {
+    httplib_request(host, path, headers, body, answer, true);
+    if (!answer.empty())
+        return;
+    Logger::Write(LOG_INFO, VORN_LOG_SOURCE, __LINE__, "httplib_request_muti",
+                  L"https turn to http");
+    httplib_request(host, path, headers, body, answer, false);
+}
+
+}  // namespace vorn
+
+void HttpInstallInfo::PostRequest(const char* host, const char* path,
+                                  const std::map<std::string, std::string>& headers,
+                                  const char* body, std::string& answer) {
+    httplib::Headers set;
+    for (const auto& entry : headers)
+        set.emplace(entry.first.c_str(), entry.second.c_str());
+    vorn::httplib_request_muti(host, path, set, body != nullptr ? std::string(body) : std::string(),
+                               answer);
+}

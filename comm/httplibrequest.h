@@ -1,0 +1,39 @@
+// Small text requests over cpp-httplib: HTTPS first, plain HTTP when HTTPS
+// brought back nothing, and the CA bundle looked up again at every attempt.
+// The answer is the response body whatever its status.
+#pragma once
+
+#include <httplib.h>
+
+#include <string>
+
+namespace vorn {
+
+struct CaBundle {
+    bool found = false;
+    std::string path;  // ANSI; the last place looked at when not found
+};
+
+// "cacert.pem" in the temporary folder, else beside the executable.
+CaBundle LocateCaBundle();
+
+// The settings every client of the installer shares: 5 s to connect (per
+// address) and for each read, no redirects, one request per connection.
+void ApplyTransportSettings(httplib::ClientImpl& client);
+
+// A found bundle becomes the CA file with verification on; without one the
+// client verifies nothing (the library would otherwise fall back to the
+// system store). Returns whether a bundle was found; the caller logs.
+bool ApplyCaBundle(httplib::SSLClient& client);
+
+// One POST attempt to host:443 (useHttps) or host:80 with Content-Type
+// "application/json". answer is replaced by the body when any response came
+// back and left as it was otherwise.
+void httplib_request(const char* host, const char* path, const httplib::Headers& headers,
+                     const std::string& body, std::string& answer, bool useHttps);
+
+// HTTPS, then plain HTTP when the answer is still empty.
+void httplib_request_muti(const char* host, const char* path, const httplib::Headers& headers,
+                          const std::string& body, std::string& answer);
+
+}  // namespace vorn

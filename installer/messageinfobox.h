@@ -1,0 +1,34 @@
+// The one-button message window: shows a text given by its caller (the install
+// page's validation messages, the progress window's failures).
+#pragma once
+
+#include <string>
+
+#include "ui/uilib.h"
+
+class MessageInfoBox : public DuiLib::WindowImplBase {
+  public:
+    MessageInfoBox() = default;
+    ~MessageInfoBox() override;
+
+    // Copies the text; call before Create. An empty message shows "未知异常".
+    void SetMessage(const std::wstring& text);
+    const std::wstring& Message() const { return m_message; }
+
+    // Constructs, creates, centres and shows one box modally on the calling
+    // thread; returns its close code (8 from its buttons, 0 otherwise).
+    static UINT ShowMessage(const std::wstring& text);
+
+    const wchar_t* GetWindowClassName() const override;
+    void OnFinalMessage(HWND hWnd) override;
+    void InitWindow() override;
+    std::wstring GetSkinFolder() override;
+    std::wstring GetSkinFile() override;
+    LRESULT ResponseDefaultKeyEvent(WPARAM wParam) override;
+    DuiLib::UILIB_RESOURCETYPE GetResourceType() const override;
+    const wchar_t* GetResourceId() const override;
+    void Notify(DuiLib::NotifyMsg& msg) override;
+
+  private:
+    std::wstring m_message;
+};
