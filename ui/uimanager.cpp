@@ -525,19 +525,22 @@ void CPaintManagerUI::FreeBackBuffer() {
     m_szOffscreen = {};
 }
 
-void CPaintManagerUI::PaintTo(HDC hdc, const RECT& rcPaint, int width, int height, void*) {
+void CPaintManagerUI::PaintTo(HDC hdc, const RECT& rcPaint, int width, int height, void* bits) {
     Gdiplus::Graphics graphics(hdc);
     UIPaintContext ctx;
     ctx.hdc = hdc;
     ctx.graphics = &graphics;
     ctx.manager = this;
     ctx.rcPaint = rcPaint;
+    ctx.clip = rcPaint;
+    ctx.bits = static_cast<uint32_t*>(bits);
+    ctx.bitsWidth = width;
+    ctx.bitsHeight = height;
     graphics.SetClip(Gdiplus::Rect(static_cast<INT>(rcPaint.left), static_cast<INT>(rcPaint.top),
                                    static_cast<INT>(rcPaint.right - rcPaint.left),
                                    static_cast<INT>(rcPaint.bottom - rcPaint.top)));
     // Where no control paints, the window is black.
-    Gdiplus::SolidBrush black(Gdiplus::Color(255, 0, 0, 0));
-    graphics.FillRectangle(&black, 0, 0, width, height);
+    Render::FillRect(ctx, RECT{0, 0, width, height}, 0xFF000000, SIZE{0, 0});
     if (m_pRoot != nullptr)
         m_pRoot->DoPaint(ctx, rcPaint);
     graphics.Flush(Gdiplus::FlushIntentionSync);

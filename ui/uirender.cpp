@@ -28,9 +28,28 @@ void RoundPath(Gdiplus::GraphicsPath& path, Gdiplus::REAL x, Gdiplus::REAL y, Gd
     path.CloseFigure();
 }
 
+// The part of rc that may be written straight into the back buffer, after
+// GDI+ and GDI have finished what they drew before. GDI+ under Wine reads the
+// device back and composes in software, which costs a lot per frame; opaque
+// fills and unscaled images need none of that.
+bool DirectTarget(UIPaintContext& ctx, const RECT& rc, RECT& out) {
+    if (ctx.bits == nullptr)
+        return false;
+    const RECT buffer{0, 0, ctx.bitsWidth, ctx.bitsHeight};
+    RECT r;
+    if (!::IntersectRect(&r, &rc, &ctx.clip) || !::IntersectRect(&out, &r, &buffer))
+        return false;
+    if (ctx.graphics != nullptr)
+        ctx.graphics->Flush(Gdiplus::FlushIntentionSync);
+    ::GdiFlush();
+    return true;
+}
+
 }  // namespace
 
-CClipScope::CClipScope(UIPaintContext& ctx, const RECT& rc) : ctx_(ctx) {
+CClipScope::CClipScope(UIPaintContext& ctx, const RECT& rc) : ctx_(ctx), oldClip_(ctx.clip) {
+    if (!::IntersectRect(&ctx_.clip, &oldClip_, &rc))
+        ctx_.clip = RECT{};
     if (ctx_.graphics == nullptr)
         return;
     state_ = ctx_.graphics->Save();
@@ -40,6 +59,7 @@ CClipScope::CClipScope(UIPaintContext& ctx, const RECT& rc) : ctx_(ctx) {
 }
 
 CClipScope::~CClipScope() {
+    ctx_.clip = oldClip_;
     if (ctx_.graphics != nullptr)
         ctx_.graphics->Restore(state_);
 }
@@ -49,6 +69,16 @@ namespace Render {
 void FillRect(UIPaintContext& ctx, const RECT& rc, DWORD argb, SIZE round) {
     if (ctx.graphics == nullptr || Empty(rc) || (argb >> 24) == 0)
         return;
+    RECT direct;
+    if ((argb >> 24) == 0xFF && (round.cx <= 0 || round.cy <= 0)) {
+        if (DirectTarget(ctx, rc, direct)) {
+            for (LONG y = direct.top; y < direct.bottom; ++y) {
+                uint32_t* row = ctx.bits + static_cast<size_t>(y) * ctx.bitsWidth;
+                std::fill(row + direct.left, row + direct.right, static_cast<uint32_t>(argb));
+            }
+        }
+        return;
+    }
     Gdiplus::SolidBrush brush(ToColor(argb));
     const Gdiplus::REAL w = static_cast<Gdiplus::REAL>(rc.right - rc.left);
     const Gdiplus::REAL h = static_cast<Gdiplus::REAL>(rc.bottom - rc.top);
@@ -98,6 +128,30 @@ void DrawBorder(UIPaintContext& ctx, const RECT& rc, int size, DWORD argb, SIZE 
 void DrawPixels(UIPaintContext& ctx, const void* pixels, int width, int height, const RECT& dest) {
     if (ctx.graphics == nullptr || pixels == nullptr || width <= 0 || height <= 0 || Empty(dest))
         return;
+    RECT direct;
+    const bool unscaled = dest.right - dest.left == width && dest.bottom - dest.top == height;
+    if (unscaled && ctx.bits != nullptr) {
+        // Premultiplied source over the back buffer, row by row.
+        if (!DirectTarget(ctx, dest, direct))
+            return;
+        const auto* src = static_cast<const uint32_t*>(pixels);
+        for (LONG y = direct.top; y < direct.bottom; ++y) {
+            const uint32_t* s = src + static_cast<size_t>(y - dest.top) * width + (direct.left - dest.left);
+            uint32_t* d = ctx.bits + static_cast<size_t>(y) * ctx.bitsWidth + direct.left;
+            for (LONG x = direct.left; x < direct.right; ++x, ++s, ++d) {
+                const uint32_t a = *s >> 24;
+                if (a == 0xFF) {
+                    *d = *s;
+                } else if (a != 0) {
+                    const uint32_t k = 255 - a;
+                    const uint32_t rb = (((*d & 0x00FF00FF) * k + 0x00800080) >> 8) & 0x00FF00FF;
+                    const uint32_t ag = (((*d >> 8) & 0x00FF00FF) * k + 0x00800080) & 0xFF00FF00;
+                    *d = *s + rb + ag;
+                }
+            }
+        }
+        return;
+    }
     // Wraps the pixels without copying them.
     Gdiplus::Bitmap bitmap(width, height, width * 4, PixelFormat32bppPARGB,
                            static_cast<BYTE*>(const_cast<void*>(pixels)));

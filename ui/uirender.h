@@ -3,6 +3,7 @@
 
 #include <windows.h>
 
+#include <cstdint>
 #include <string>
 
 namespace Gdiplus {
@@ -20,6 +21,12 @@ struct UIPaintContext {
     Gdiplus::Graphics* graphics = nullptr;
     CPaintManagerUI* manager = nullptr;
     RECT rcPaint{};
+    // The back buffer's pixels (top-down BGRA) when they may be written
+    // directly, and the clip rectangle in force; CClipScope keeps it.
+    uint32_t* bits = nullptr;
+    int bitsWidth = 0;
+    int bitsHeight = 0;
+    RECT clip{};
 };
 
 // Restricts drawing to rc (intersected with what is allowed already) for its lifetime.
@@ -33,6 +40,7 @@ class CClipScope {
   private:
     UIPaintContext& ctx_;
     unsigned state_ = 0;
+    RECT oldClip_{};
 };
 
 namespace Render {
