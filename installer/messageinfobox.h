@@ -4,12 +4,12 @@
 
 #include <string>
 
-#include "ui/uilib.h"
+#include "installer/installerwindow.h"
 
-class MessageInfoBox : public DuiLib::WindowImplBase {
-  public:
+class MessageInfoBox : public CInstallerWindow {
+public:
     MessageInfoBox() = default;
-    ~MessageInfoBox() override;
+    ~MessageInfoBox() override = default;
 
     // Copies the text; call before Create. An empty message shows "未知异常".
     void SetMessage(const std::wstring& text);
@@ -22,13 +22,9 @@ class MessageInfoBox : public DuiLib::WindowImplBase {
     const wchar_t* GetWindowClassName() const override;
     void OnFinalMessage(HWND hWnd) override;
     void InitWindow() override;
-    std::wstring GetSkinFolder() override;
     std::wstring GetSkinFile() override;
-    LRESULT ResponseDefaultKeyEvent(WPARAM wParam) override;
-    DuiLib::UILIB_RESOURCETYPE GetResourceType() const override;
-    const wchar_t* GetResourceId() const override;
     void Notify(DuiLib::NotifyMsg& msg) override;
 
-  private:
+private:
     std::wstring m_message;
 };

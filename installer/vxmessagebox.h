@@ -4,12 +4,12 @@
 
 #include <string>
 
-#include "ui/uilib.h"
+#include "installer/installerwindow.h"
 
-class VXMessageBox : public DuiLib::WindowImplBase {
-  public:
+class VXMessageBox : public CInstallerWindow {
+public:
     VXMessageBox() = default;
-    ~VXMessageBox() override;
+    ~VXMessageBox() override = default;
 
     // "https://" + the green-package host + "/pkg/velto/pc_noinstall.7z".
     static std::wstring GreenPackageAddress();
@@ -20,10 +20,6 @@ class VXMessageBox : public DuiLib::WindowImplBase {
 
     const wchar_t* GetWindowClassName() const override;
     void OnFinalMessage(HWND hWnd) override;
-    std::wstring GetSkinFolder() override;
     std::wstring GetSkinFile() override;
-    LRESULT ResponseDefaultKeyEvent(WPARAM wParam) override;
-    DuiLib::UILIB_RESOURCETYPE GetResourceType() const override;
-    const wchar_t* GetResourceId() const override;
     void Notify(DuiLib::NotifyMsg& msg) override;
 };

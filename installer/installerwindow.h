@@ -1,0 +1,26 @@
+// What every window of the installer shares: its layout comes from the skin
+// archive resource, Enter and Escape do nothing unless a window says so, and
+// it is created with the same title, style and icon.
+#pragma once
+
+#include "ui/uilib.h"
+
+// Creation parameters of every installer window.
+extern const wchar_t kInstallerWindowTitle[];
+constexpr DWORD kInstallerWindowStyle = 0x10CE0000;  // visible overlapped window, no maximise box
+constexpr DWORD kInstallerWindowExStyle = WS_EX_WINDOWEDGE;
+
+class CInstallerWindow : public DuiLib::WindowImplBase {
+public:
+    // Create with the installer's parameters and SetIcon; false when the
+    // system refuses the window.
+    bool CreateInstallerWindow(HWND parent = nullptr);
+    // Create, centre on the monitor and run the modal loop; the close code,
+    // or 0 when the window could not be created.
+    UINT ShowCentred();
+
+    std::wstring GetSkinFolder() override;
+    LRESULT ResponseDefaultKeyEvent(WPARAM wParam) override;
+    DuiLib::UILIB_RESOURCETYPE GetResourceType() const override;
+    const wchar_t* GetResourceId() const override;
+};
