@@ -16,15 +16,6 @@ namespace {
 
 const char kFailure[] = "{\"success\":false,\"data\":null}";
 
-bool ReadWholeFile(const std::string& path, std::string* out) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
-        return false;
-    std::ostringstream ss;
-    ss << in.rdbuf();
-    *out = ss.str();
-    return true;
-}
 
 // A string member of an entry, or fallback when it is missing.
 std::string Member(const cJSON* entry, const char* name, const std::string& fallback) {

@@ -1,5 +1,8 @@
 #include "journal.h"
 
+#include <fstream>
+#include <sstream>
+
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -8,6 +11,16 @@
 #include <ctime>
 
 namespace vorn::svc {
+
+bool ReadWholeFile(const std::string& path, std::string* out) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in)
+        return false;
+    std::ostringstream ss;
+    ss << in.rdbuf();
+    *out = ss.str();
+    return true;
+}
 
 std::string IsoTimeNow() {
     using namespace std::chrono;

@@ -8,6 +8,9 @@
 
 namespace vorn::svc {
 
+// The whole content of a data file; false when it cannot be read.
+bool ReadWholeFile(const std::string& path, std::string* out);
+
 // Current UTC time as ISO 8601 with milliseconds, e.g. "2026-12-01T10:00:00.123Z".
 std::string IsoTimeNow();
 

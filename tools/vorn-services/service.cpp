@@ -9,6 +9,7 @@
 #include <sstream>
 
 #include "catalogue.h"
+#include "journal.h"
 #include "codepage.h"
 #include "reports.h"
 
@@ -27,15 +28,6 @@ const char kDefaultAgreement[] =
     "<body><h1>Velto加速器用户协议</h1>\n"
     "<p>本页面由本地测试服务提供。</p>\n</body></html>\n";
 
-bool ReadWholeFile(const std::string& path, std::string* out) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
-        return false;
-    std::ostringstream ss;
-    ss << in.rdbuf();
-    *out = ss.str();
-    return true;
-}
 
 std::string ContentTypeFor(const std::string& path) {
     auto endsWith = [&](const char* ext) {
