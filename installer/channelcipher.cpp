@@ -8,6 +8,7 @@ namespace vorn {
 namespace {
 
 // Tables as published; entries are 1-based bit numbers.
+// clang-format off
 const uint8_t kIP[64] = {58, 50, 42, 34, 26, 18, 10, 2, 60, 52, 44, 36, 28, 20, 12, 4,
                          62, 54, 46, 38, 30, 22, 14, 6, 64, 56, 48, 40, 32, 24, 16, 8,
                          57, 49, 41, 33, 25, 17, 9,  1, 59, 51, 43, 35, 27, 19, 11, 3,
@@ -59,6 +60,8 @@ const uint8_t kS[8][64] = {
      15, 3,  5,  8,  2,  1,  14, 7,  4,  10, 8,  13, 15, 12, 9,  0,  3,  5,  6,  11},
 };
 
+// clang-format on
+
 // bits[i] holds bit number i + 1 of the block.
 void Unpack(const uint8_t bytes[8], bool lsbFirst, uint8_t bits[64]) {
     for (int n = 0; n < 64; ++n) {
@@ -90,42 +93,52 @@ DesCipher::DesCipher(const uint8_t key[8], DesVariant variant)
     uint8_t keyBits[64];
     Unpack(key, lsbFirst_, keyBits);
     uint8_t cd[56];
-    for (int i = 0; i < 56; ++i) cd[i] = keyBits[kPC1[i] - 1];
+    for (int i = 0; i < 56; ++i)
+        cd[i] = keyBits[kPC1[i] - 1];
     for (int round = 0; round < 16; ++round) {
         RotateLeft28(cd, kShifts[round]);
         RotateLeft28(cd + 28, kShifts[round]);
         for (size_t i = 0; i < 48; ++i) {
             uint8_t entry = kPC2[i];
-            if (variant == DesVariant::Channel && i == kPC2ChangedEntry) entry = kPC2ChangedValue;
+            if (variant == DesVariant::Channel && i == kPC2ChangedEntry)
+                entry = kPC2ChangedValue;
             roundKeys_[round][i] = cd[entry - 1];
         }
     }
 }
 
-void DesCipher::EncryptBlock(const uint8_t in[8], uint8_t out[8]) const { Crypt(in, out, false); }
+void DesCipher::EncryptBlock(const uint8_t in[8], uint8_t out[8]) const {
+    Crypt(in, out, false);
+}
 
-void DesCipher::DecryptBlock(const uint8_t in[8], uint8_t out[8]) const { Crypt(in, out, true); }
+void DesCipher::DecryptBlock(const uint8_t in[8], uint8_t out[8]) const {
+    Crypt(in, out, true);
+}
 
 void DesCipher::Crypt(const uint8_t in[8], uint8_t out[8], bool decrypt) const {
     uint8_t bits[64], lr[64];
     Unpack(in, lsbFirst_, bits);
-    for (int i = 0; i < 64; ++i) lr[i] = bits[kIP[i] - 1];
+    for (int i = 0; i < 64; ++i)
+        lr[i] = bits[kIP[i] - 1];
     uint8_t* left = lr;
     uint8_t* right = lr + 32;
     for (int round = 0; round < 16; ++round) {
         const uint8_t* k = roundKeys_[decrypt ? 15 - round : round];
         uint8_t x[48];
-        for (int i = 0; i < 48; ++i) x[i] = right[kE[i] - 1] ^ k[i];
+        for (int i = 0; i < 48; ++i)
+            x[i] = right[kE[i] - 1] ^ k[i];
         uint8_t s[32];
         for (int box = 0; box < 8; ++box) {
             const uint8_t* b = x + box * 6;
             const int row = (b[0] << 1) | b[5];
             const int col = (b[1] << 3) | (b[2] << 2) | (b[3] << 1) | b[4];
             const uint8_t v = kS[box][row * 16 + col];
-            for (int j = 0; j < 4; ++j) s[box * 4 + j] = (v >> (3 - j)) & 1;
+            for (int j = 0; j < 4; ++j)
+                s[box * 4 + j] = (v >> (3 - j)) & 1;
         }
         uint8_t f[32];
-        for (int i = 0; i < 32; ++i) f[i] = s[kP[i] - 1] ^ left[i];
+        for (int i = 0; i < 32; ++i)
+            f[i] = s[kP[i] - 1] ^ left[i];
         std::memcpy(left, right, 32);
         std::memcpy(right, f, 32);
     }
@@ -133,15 +146,18 @@ void DesCipher::Crypt(const uint8_t in[8], uint8_t out[8], bool decrypt) const {
     uint8_t preout[64];
     std::memcpy(preout, right, 32);
     std::memcpy(preout + 32, left, 32);
-    for (int i = 0; i < 64; ++i) bits[i] = preout[kFP[i] - 1];
+    for (int i = 0; i < 64; ++i)
+        bits[i] = preout[kFP[i] - 1];
     Pack(bits, lsbFirst_, out);
 }
 
 size_t FinalBlockLength(const uint8_t block[8]) {
     const int d = static_cast<int8_t>(block[7]);
-    if (d < 1 || d > 7) return 8;
+    if (d < 1 || d > 7)
+        return 8;
     for (int i = 8 - d; i <= 6; ++i) {
-        if (block[i] != 0) return 8;
+        if (block[i] != 0)
+            return 8;
     }
     return 8 - d;
 }
@@ -174,7 +190,8 @@ bool EncryptChannelData(const std::vector<uint8_t>& plain, const uint8_t key[8],
     }
     const DesCipher des(key);
     cipher.assign(padded.size(), 0);
-    for (size_t b = 0; b < padded.size(); b += 8) des.EncryptBlock(&padded[b], &cipher[b]);
+    for (size_t b = 0; b < padded.size(); b += 8)
+        des.EncryptBlock(&padded[b], &cipher[b]);
     return true;
 }
 
@@ -183,9 +200,11 @@ int32_t DesDecryptFile(const char* cipherPath, const uint8_t key[8], const char*
         void operator()(std::FILE* f) const { std::fclose(f); }
     };
     std::unique_ptr<std::FILE, Closer> in(std::fopen(cipherPath, "rb"));
-    if (!in) return -3;
+    if (!in)
+        return -3;
     std::unique_ptr<std::FILE, Closer> out(std::fopen(plainPath, "wb"));
-    if (!out) return -1;
+    if (!out)
+        return -1;
 
     std::vector<uint8_t> cipher;
     uint8_t chunk[4096];
@@ -194,7 +213,8 @@ int32_t DesDecryptFile(const char* cipherPath, const uint8_t key[8], const char*
         cipher.insert(cipher.end(), chunk, chunk + n);
     }
     const std::vector<uint8_t> plain = DecryptChannelData(cipher, key);
-    if (!plain.empty()) std::fwrite(plain.data(), 1, plain.size(), out.get());
+    if (!plain.empty())
+        std::fwrite(plain.data(), 1, plain.size(), out.get());
     return 1;
 }
 

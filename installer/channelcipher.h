@@ -16,12 +16,12 @@ enum class DesVariant {
 };
 
 class DesCipher {
-public:
+  public:
     explicit DesCipher(const uint8_t key[8], DesVariant variant = DesVariant::Channel);
     void EncryptBlock(const uint8_t in[8], uint8_t out[8]) const;
     void DecryptBlock(const uint8_t in[8], uint8_t out[8]) const;
 
-private:
+  private:
     void Crypt(const uint8_t in[8], uint8_t out[8], bool decrypt) const;
     // round keys, 48 bits each, bit i of the key in element i
     uint8_t roundKeys_[16][48];

@@ -9,7 +9,7 @@
 #include "util/singleton.h"
 
 class HttpInstallInfo : public vorn::Singleton<HttpInstallInfo> {
-public:
+  public:
     virtual ~HttpInstallInfo() = default;
 
     // Asks the client-version service for the channel's package. True when
@@ -25,8 +25,8 @@ public:
 
     // POST through the request wrapper; answer receives the body.
     static void PostRequest(const char* host, const char* path,
-                            const std::map<std::string, std::string>& headers,
-                            const char* body, std::string& answer);
+                            const std::map<std::string, std::string>& headers, const char* body,
+                            std::string& answer);
 
     std::wstring clientVersion;
     std::wstring downloadUrl;
@@ -35,7 +35,7 @@ public:
     std::wstring channel;
     std::string barInfo;
 
-private:
+  private:
     friend class vorn::Singleton<HttpInstallInfo>;
     HttpInstallInfo() = default;
     // Decodes the cafe service's answer into barInfo and the reporter's fields.

@@ -8,7 +8,7 @@
 #include "util/singleton.h"
 
 class CInstallerReportData : public vorn::Singleton<CInstallerReportData> {
-public:
+  public:
     // Logs and makes the run identifier; always true.
     virtual bool Init();
 
@@ -34,7 +34,7 @@ public:
     std::string b_manage_type;
     std::string b_manage_id;
 
-private:
+  private:
     friend class vorn::Singleton<CInstallerReportData>;
     CInstallerReportData();
     virtual ~CInstallerReportData() = default;

@@ -14,17 +14,24 @@ bool CInstallerWindow::CreateInstallerWindow(HWND parent) {
 }
 
 UINT CInstallerWindow::ShowCentred() {
-    if (!CreateInstallerWindow()) return 0;
+    if (!CreateInstallerWindow())
+        return 0;
     CenterWindow();
     return ShowModal();
 }
 
-std::wstring CInstallerWindow::GetSkinFolder() { return std::wstring(); }
+std::wstring CInstallerWindow::GetSkinFolder() {
+    return std::wstring();
+}
 
-LRESULT CInstallerWindow::ResponseDefaultKeyEvent(WPARAM /*wParam*/) { return 0; }
+LRESULT CInstallerWindow::ResponseDefaultKeyEvent(WPARAM /*wParam*/) {
+    return 0;
+}
 
 DuiLib::UILIB_RESOURCETYPE CInstallerWindow::GetResourceType() const {
     return DuiLib::UILIB_ZIPRESOURCE;
 }
 
-const wchar_t* CInstallerWindow::GetResourceId() const { return MAKEINTRESOURCEW(IDR_SKIN_ZIP); }
+const wchar_t* CInstallerWindow::GetResourceId() const {
+    return MAKEINTRESOURCEW(IDR_SKIN_ZIP);
+}

@@ -11,7 +11,7 @@ constexpr DWORD kInstallerWindowStyle = 0x10CE0000;  // visible overlapped windo
 constexpr DWORD kInstallerWindowExStyle = WS_EX_WINDOWEDGE;
 
 class CInstallerWindow : public DuiLib::WindowImplBase {
-public:
+  public:
     // Create with the installer's parameters and SetIcon; false when the
     // system refuses the window.
     bool CreateInstallerWindow(HWND parent = nullptr);

@@ -11,13 +11,15 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE /*previous*/, LPSTR commandLine
 
     // Lives until the process ends; only the COM failure closes it early.
     vorn::UniqueHandle instanceMutex;
-    if (!vorn::AcquireSingleInstance(instanceMutex)) return 0;
+    if (!vorn::AcquireSingleInstance(instanceMutex))
+        return 0;
 
     vorn::ConfigureInstallerLog();
     vorn::EnableDebugPrivilege();
     vorn::WriteEmbeddedDataFiles(instance);
 
-    if (FAILED(::CoInitialize(nullptr))) return -1;
+    if (FAILED(::CoInitialize(nullptr)))
+        return -1;
 
     RunWindowSequence(instance, commandLine);
     instanceMutex.Release();  // held until exit, as the system closes it

@@ -1,6 +1,8 @@
 #include "installer/messageinfobox.h"
 
-void MessageInfoBox::SetMessage(const std::wstring& text) { m_message = text; }
+void MessageInfoBox::SetMessage(const std::wstring& text) {
+    m_message = text;
+}
 
 UINT MessageInfoBox::ShowMessage(const std::wstring& text) {
     MessageInfoBox box;
@@ -8,19 +10,27 @@ UINT MessageInfoBox::ShowMessage(const std::wstring& text) {
     return box.ShowCentred();
 }
 
-const wchar_t* MessageInfoBox::GetWindowClassName() const { return L"MessageInfoBoxUI"; }
+const wchar_t* MessageInfoBox::GetWindowClassName() const {
+    return L"MessageInfoBoxUI";
+}
 
 void MessageInfoBox::OnFinalMessage(HWND /*hWnd*/) {}
 
 void MessageInfoBox::InitWindow() {
-    if (m_message.empty()) m_message = L"未知异常";
-    if (DuiLib::CControlUI* label = FindControl(L"label")) label->SetText(m_message);
+    if (m_message.empty())
+        m_message = L"未知异常";
+    if (DuiLib::CControlUI* label = FindControl(L"label"))
+        label->SetText(m_message);
 }
 
-std::wstring MessageInfoBox::GetSkinFile() { return L"MessageInfoBox.xml"; }
+std::wstring MessageInfoBox::GetSkinFile() {
+    return L"MessageInfoBox.xml";
+}
 
 void MessageInfoBox::Notify(DuiLib::NotifyMsg& msg) {
-    if (msg.sType != DuiLib::DUI_MSGTYPE_CLICK || msg.pSender == nullptr) return;
+    if (msg.sType != DuiLib::DUI_MSGTYPE_CLICK || msg.pSender == nullptr)
+        return;
     const std::wstring& name = msg.pSender->GetName();
-    if (name == L"okbtn" || name == L"closebtn") Close(IDCLOSE);
+    if (name == L"okbtn" || name == L"closebtn")
+        Close(IDCLOSE);
 }

@@ -7,7 +7,7 @@
 #include "installer/installerwindow.h"
 
 class MessageInfoBox : public CInstallerWindow {
-public:
+  public:
     MessageInfoBox() = default;
     ~MessageInfoBox() override = default;
 
@@ -25,6 +25,6 @@ public:
     std::wstring GetSkinFile() override;
     void Notify(DuiLib::NotifyMsg& msg) override;
 
-private:
+  private:
     std::wstring m_message;
 };

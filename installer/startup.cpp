@@ -15,7 +15,8 @@ void RestrictDllSearchPath() {
     HMODULE kernel = ::GetModuleHandleW(L"kernel32.dll");
     auto setDefault = reinterpret_cast<SetDefaultDllDirectoriesFn>(
         reinterpret_cast<void*>(::GetProcAddress(kernel, "SetDefaultDllDirectories")));
-    if (setDefault != nullptr) setDefault(LOAD_LIBRARY_SEARCH_SYSTEM32);
+    if (setDefault != nullptr)
+        setDefault(LOAD_LIBRARY_SEARCH_SYSTEM32);
     // Takes the current folder out of the search order as well.
     ::SetDllDirectoryW(L"");
 }
@@ -48,11 +49,13 @@ namespace {
 
 void WriteDataFile(HMODULE module, int id, const wchar_t* name, bool replace) {
     ResourceBytes bytes;
-    if (!LoadModuleResource(module, L"DATA", id, bytes)) return;
+    if (!LoadModuleResource(module, L"DATA", id, bytes))
+        return;
     wchar_t temp[MAX_PATH] = {};
     ::GetTempPathW(MAX_PATH, temp);
     const std::wstring path = PathJoin(temp, name);
-    if (replace) ::DeleteFileW(path.c_str());
+    if (replace)
+        ::DeleteFileW(path.c_str());
     // The file ends up equal to the resource even over a longer old file.
     WriteBytesToFile(path.c_str(), bytes, /*truncate=*/true);
 }

@@ -15,7 +15,7 @@ enum _CHECKTYPE : int32_t {
 };
 
 class CUIHelp : public vorn::Singleton<CUIHelp> {
-public:
+  public:
     virtual ~CUIHelp() = default;
 
     // Set by the check window before anything reads them.
@@ -24,7 +24,7 @@ public:
     std::wstring installDir = L"C:\\Program Files\\Vorn";
     std::wstring exeName = L"vorn.exe";
 
-private:
+  private:
     friend class vorn::Singleton<CUIHelp>;
     CUIHelp() = default;
 };

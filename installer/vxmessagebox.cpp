@@ -13,14 +13,19 @@ UINT VXMessageBox::ShowFallback() {
     return box.ShowCentred();
 }
 
-const wchar_t* VXMessageBox::GetWindowClassName() const { return L"VXMessageBoxUI"; }
+const wchar_t* VXMessageBox::GetWindowClassName() const {
+    return L"VXMessageBoxUI";
+}
 
 void VXMessageBox::OnFinalMessage(HWND /*hWnd*/) {}
 
-std::wstring VXMessageBox::GetSkinFile() { return L"VXMessageBox.xml"; }
+std::wstring VXMessageBox::GetSkinFile() {
+    return L"VXMessageBox.xml";
+}
 
 void VXMessageBox::Notify(DuiLib::NotifyMsg& msg) {
-    if (msg.sType != DuiLib::DUI_MSGTYPE_CLICK || msg.pSender == nullptr) return;
+    if (msg.sType != DuiLib::DUI_MSGTYPE_CLICK || msg.pSender == nullptr)
+        return;
     const std::wstring& name = msg.pSender->GetName();
     if (name == L"cancelbtn" || name == L"closebtn") {
         Close(IDCLOSE);

@@ -7,7 +7,7 @@
 #include "installer/installerwindow.h"
 
 class VXMessageBox : public CInstallerWindow {
-public:
+  public:
     VXMessageBox() = default;
     ~VXMessageBox() override = default;
 

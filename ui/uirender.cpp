@@ -136,7 +136,8 @@ void DrawPixels(UIPaintContext& ctx, const void* pixels, int width, int height, 
             return;
         const auto* src = static_cast<const uint32_t*>(pixels);
         for (LONG y = direct.top; y < direct.bottom; ++y) {
-            const uint32_t* s = src + static_cast<size_t>(y - dest.top) * width + (direct.left - dest.left);
+            const uint32_t* s =
+                src + static_cast<size_t>(y - dest.top) * width + (direct.left - dest.left);
             uint32_t* d = ctx.bits + static_cast<size_t>(y) * ctx.bitsWidth + direct.left;
             for (LONG x = direct.left; x < direct.right; ++x, ++s, ++d) {
                 const uint32_t a = *s >> 24;

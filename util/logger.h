@@ -26,7 +26,7 @@ struct LogTime {
 
 // Where the logger reads the time; tests replace it to cross midnight.
 class LogClock {
-public:
+  public:
     virtual ~LogClock() = default;
     virtual LogTime LocalNow() = 0;
     virtual std::time_t CalendarNow() = 0;
@@ -35,7 +35,7 @@ public:
 };
 
 class Logger {
-public:
+  public:
     enum : uint32_t { kOutputStdout = 1, kOutputFile = 2 };
     enum : uint32_t { kPrefixTime = 1, kPrefixThread = 2 };
     static constexpr size_t kLineChars = 2048;
@@ -70,7 +70,7 @@ public:
 
     static const wchar_t* LevelTag(uint32_t level);
 
-private:
+  private:
     void WriteToFile(const LogTime& now, const wchar_t* line, size_t length);
     void RemoveOldFiles(uint32_t days);
     std::wstring PathForDate(uint32_t year, uint32_t month, uint32_t day) const;

@@ -19,16 +19,19 @@ std::basic_string<Char> JoinImpl(const Char* first, const Char* second) {
     std::basic_string<Char> result = first ? first : std::basic_string<Char>();
     const bool endsWithSep = !result.empty() && IsSep(result.back());
     if (second != nullptr && IsSep(second[0])) {
-        if (endsWithSep) ++second;
+        if (endsWithSep)
+            ++second;
     } else if (!endsWithSep) {
         result += Char('\\');
     }
-    if (second != nullptr) result += second;
+    if (second != nullptr)
+        result += second;
     return result;
 }
 
 void TrimTrailingSeparators(std::wstring& path) {
-    while (!path.empty() && IsSep(path.back())) path.pop_back();
+    while (!path.empty() && IsSep(path.back()))
+        path.pop_back();
 }
 
 DWORD Attributes(const std::wstring& path) {
@@ -45,31 +48,39 @@ std::wstring PathJoin(const std::wstring& first, const std::wstring& second) {
     return JoinImpl(first.c_str(), second.c_str());
 }
 
-std::string PathJoinA(const char* first, const char* second) { return JoinImpl(first, second); }
+std::string PathJoinA(const char* first, const char* second) {
+    return JoinImpl(first, second);
+}
 
 std::wstring ParentFolder(const std::wstring& path) {
     std::wstring p = path;
     TrimTrailingSeparators(p);
     const size_t sep = p.find_last_of(L"\\/");
-    if (sep == std::wstring::npos) return std::wstring();
+    if (sep == std::wstring::npos)
+        return std::wstring();
     return p.substr(0, sep);
 }
 
 bool WalkTree(const wchar_t* folder, const TreeVisitor& visitor) {
-    if (folder == nullptr || folder[0] == L'\0') return false;
+    if (folder == nullptr || folder[0] == L'\0')
+        return false;
     std::wstring base = folder;
     TrimTrailingSeparators(base);
 
     WIN32_FIND_DATAW data;
     UniqueFindHandle find(::FindFirstFileW((base + L"\\*").c_str(), &data));
-    if (!find) return false;
+    if (!find)
+        return false;
     do {
         const std::wstring name = data.cFileName;
-        if (name == L"." || name == L"..") continue;
+        if (name == L"." || name == L"..")
+            continue;
         const std::wstring child = base + L"\\" + name;
         const bool isFolder = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-        if (isFolder && !WalkTree(child.c_str(), visitor)) return false;
-        if (!visitor(child, isFolder)) return false;
+        if (isFolder && !WalkTree(child.c_str(), visitor))
+            return false;
+        if (!visitor(child, isFolder))
+            return false;
     } while (::FindNextFileW(find.Get(), &data));
     return ::GetLastError() == ERROR_NO_MORE_FILES;
 }
@@ -77,7 +88,8 @@ bool WalkTree(const wchar_t* folder, const TreeVisitor& visitor) {
 bool GetModulePath(std::wstring& out) {
     std::vector<wchar_t> buffer(32767);
     const DWORD n = ::GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
-    if (n == 0 || n >= buffer.size()) return false;
+    if (n == 0 || n >= buffer.size())
+        return false;
     out.assign(buffer.data(), n);
     return true;
 }
@@ -85,10 +97,12 @@ bool GetModulePath(std::wstring& out) {
 bool GetModuleFolderA(std::string& out) {
     char buffer[MAX_PATH] = {};
     const DWORD n = ::GetModuleFileNameA(nullptr, buffer, MAX_PATH);
-    if (n == 0 || n >= MAX_PATH) return false;
+    if (n == 0 || n >= MAX_PATH)
+        return false;
     std::string path(buffer, n);
     const size_t sep = path.rfind('\\');
-    if (sep == std::string::npos) return false;
+    if (sep == std::string::npos)
+        return false;
     out = path.substr(0, sep);
     return true;
 }
@@ -101,10 +115,12 @@ bool IsRegularFile(const std::wstring& path) {
 
 bool IsRegularFile(const std::string& path) {
     wchar_t wide[MAX_PATH + 1] = {};
-    if (path.empty()) return false;
+    if (path.empty())
+        return false;
     const int n = ::MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, path.data(),
                                         static_cast<int>(path.size()), wide, MAX_PATH);
-    if (n <= 0) return false;
+    if (n <= 0)
+        return false;
     return IsRegularFile(std::wstring(wide, n));
 }
 
@@ -120,11 +136,13 @@ bool MakeDirectory(const std::wstring& path) {
 bool MakeDirectories(const std::wstring& path) {
     std::wstring p = path;
     TrimTrailingSeparators(p);
-    if (p.empty() || IsDirectory(p)) return false;
+    if (p.empty() || IsDirectory(p))
+        return false;
     const std::wstring parent = ParentFolder(p);
     // A drive ("C:") or a share root has no parent to create.
     if (!parent.empty() && !IsDirectory(parent) && !(parent.size() == 2 && parent[1] == L':')) {
-        if (!MakeDirectories(parent) && !IsDirectory(parent)) return false;
+        if (!MakeDirectories(parent) && !IsDirectory(parent))
+            return false;
     }
     return MakeDirectory(p);
 }

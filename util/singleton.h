@@ -9,10 +9,11 @@ namespace vorn {
 
 template <typename T>
 class Singleton {
-public:
+  public:
     static T* Instance() {
         T* p = s_instance.load(std::memory_order_acquire);
-        if (p != nullptr) return p;
+        if (p != nullptr)
+            return p;
         std::lock_guard<std::mutex> lock(s_mutex);
         p = s_instance.load(std::memory_order_relaxed);
         if (p == nullptr) {
@@ -33,11 +34,11 @@ public:
         }
     }
 
-protected:
+  protected:
     Singleton() = default;
     ~Singleton() = default;
 
-private:
+  private:
     static inline std::atomic<T*> s_instance{nullptr};
     static inline std::mutex s_mutex;
 };

@@ -31,10 +31,12 @@ void SplitImpl(const S& text, const S& separator, std::vector<S>& out) {
 
 #ifdef _WIN32
 std::wstring MultiToWide(UINT codePage, const std::string& text) {
-    if (text.empty()) return std::wstring();
+    if (text.empty())
+        return std::wstring();
     const int n = ::MultiByteToWideChar(codePage, MB_ERR_INVALID_CHARS, text.data(),
                                         static_cast<int>(text.size()), nullptr, 0);
-    if (n <= 0) return std::wstring();
+    if (n <= 0)
+        return std::wstring();
     std::wstring out(n, L'\0');
     ::MultiByteToWideChar(codePage, MB_ERR_INVALID_CHARS, text.data(),
                           static_cast<int>(text.size()), &out[0], n);
@@ -42,16 +44,19 @@ std::wstring MultiToWide(UINT codePage, const std::string& text) {
 }
 
 std::string WideToMulti(UINT codePage, const std::wstring& text) {
-    if (text.empty()) return std::string();
+    if (text.empty())
+        return std::string();
     BOOL usedDefault = FALSE;
-    const int n = ::WideCharToMultiByte(codePage, WC_NO_BEST_FIT_CHARS, text.data(),
-                                        static_cast<int>(text.size()), nullptr, 0, nullptr,
-                                        &usedDefault);
-    if (n <= 0 || usedDefault) return std::string();
+    const int n =
+        ::WideCharToMultiByte(codePage, WC_NO_BEST_FIT_CHARS, text.data(),
+                              static_cast<int>(text.size()), nullptr, 0, nullptr, &usedDefault);
+    if (n <= 0 || usedDefault)
+        return std::string();
     std::string out(n, '\0');
     ::WideCharToMultiByte(codePage, WC_NO_BEST_FIT_CHARS, text.data(),
                           static_cast<int>(text.size()), &out[0], n, nullptr, &usedDefault);
-    if (usedDefault) return std::string();
+    if (usedDefault)
+        return std::string();
     // The text ends at its first zero, as a C string would.
     return out.substr(0, out.find('\0'));
 }
@@ -93,13 +98,16 @@ std::wstring Utf8ToWide(const std::string& text) {
         } else {
             return std::wstring();
         }
-        if (i + len > n) return std::wstring();
+        if (i + len > n)
+            return std::wstring();
         for (size_t k = 1; k < len; ++k) {
-            if ((s[i + k] & 0xC0) != 0x80) return std::wstring();
+            if ((s[i + k] & 0xC0) != 0x80)
+                return std::wstring();
             cp = (cp << 6) | (s[i + k] & 0x3F);
         }
         static const unsigned long kMinForLength[] = {0, 0, 0x80, 0x800, 0x10000};
-        if (cp < kMinForLength[len] || cp > 0x10FFFF) return std::wstring();
+        if (cp < kMinForLength[len] || cp > 0x10FFFF)
+            return std::wstring();
         out += static_cast<wchar_t>(cp & 0xFFFF);
         i += len;
     }
@@ -126,10 +134,18 @@ std::string WideToUtf8(const std::wstring& text) {
 }
 
 #ifdef _WIN32
-std::wstring AnsiToWide(const std::string& text) { return MultiToWide(CP_ACP, text); }
-std::string WideToAnsi(const std::wstring& text) { return WideToMulti(CP_ACP, text); }
-std::string WideToChs(const std::wstring& text) { return WideToMulti(936, text); }
-std::wstring ChsToWide(const std::string& text) { return MultiToWide(936, text); }
+std::wstring AnsiToWide(const std::string& text) {
+    return MultiToWide(CP_ACP, text);
+}
+std::string WideToAnsi(const std::wstring& text) {
+    return WideToMulti(CP_ACP, text);
+}
+std::string WideToChs(const std::wstring& text) {
+    return WideToMulti(936, text);
+}
+std::wstring ChsToWide(const std::string& text) {
+    return MultiToWide(936, text);
+}
 #endif
 
 }  // namespace vorn

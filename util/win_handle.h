@@ -10,7 +10,7 @@ namespace vorn {
 
 template <typename Traits>
 class ScopedHandle {
-public:
+  public:
     using Handle = typename Traits::Handle;
 
     ScopedHandle() = default;
@@ -21,7 +21,8 @@ public:
     ScopedHandle& operator=(const ScopedHandle&) = delete;
     ScopedHandle(ScopedHandle&& other) noexcept : handle_(other.Release()) {}
     ScopedHandle& operator=(ScopedHandle&& other) noexcept {
-        if (this != &other) Reset(other.Release());
+        if (this != &other)
+            Reset(other.Release());
         return *this;
     }
 
@@ -38,11 +39,12 @@ public:
     Handle Release() { return std::exchange(handle_, Traits::Invalid()); }
 
     void Reset(Handle h = Traits::Invalid()) {
-        if (Traits::Valid(handle_)) Traits::Close(handle_);
+        if (Traits::Valid(handle_))
+            Traits::Close(handle_);
         handle_ = h;
     }
 
-private:
+  private:
     Handle handle_ = Traits::Invalid();
 };
 

@@ -25,7 +25,9 @@ void StandardDes(const uint8_t in[8], uint8_t out[8]) {
     std::memcpy(out, output, 8);
 }
 
-std::vector<uint8_t> Bytes(const std::string& s) { return std::vector<uint8_t>(s.begin(), s.end()); }
+std::vector<uint8_t> Bytes(const std::string& s) {
+    return std::vector<uint8_t>(s.begin(), s.end());
+}
 
 // A final block whose plain text is `plain` exactly (no padding added).
 std::vector<uint8_t> BlockFor(const std::vector<uint8_t>& plain) {
@@ -67,7 +69,8 @@ TEST(DesCipher, BothDeviationsAreNeeded) {
     // match if PC-2 were unchanged; it must not.
     auto reverse = [](uint8_t v) {
         uint8_t r = 0;
-        for (int i = 0; i < 8; ++i) r |= ((v >> i) & 1) << (7 - i);
+        for (int i = 0; i < 8; ++i)
+            r |= ((v >> i) & 1) << (7 - i);
         return r;
     };
     uint8_t key[8], in[8] = {'[', 'P', 'u', 'b', 'l', 'i', 'c', ']'}, rin[8];
@@ -78,7 +81,8 @@ TEST(DesCipher, BothDeviationsAreNeeded) {
     const DesCipher reversedStandard(key, DesVariant::Standard);
     uint8_t a[8], b[8];
     reversedStandard.EncryptBlock(rin, a);
-    for (auto& v : a) v = reverse(v);
+    for (auto& v : a)
+        v = reverse(v);
     DesCipher(kKey).EncryptBlock(in, b);
     EXPECT_NE(0, std::memcmp(a, b, 8));
     // PC-2 alone: the variant differs from the standard in more than the bit order

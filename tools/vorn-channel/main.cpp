@@ -22,32 +22,39 @@ int Usage() {
 
 bool ReadFile(const char* path, std::vector<uint8_t>& data) {
     std::ifstream in(path, std::ios::binary);
-    if (!in) return false;
+    if (!in)
+        return false;
     data.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
     return !in.bad();
 }
 
 bool WriteFile(const char* path, const std::vector<uint8_t>& data) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    if (!out) return false;
-    out.write(reinterpret_cast<const char*>(data.data()), static_cast<std::streamsize>(data.size()));
+    if (!out)
+        return false;
+    out.write(reinterpret_cast<const char*>(data.data()),
+              static_cast<std::streamsize>(data.size()));
     return static_cast<bool>(out);
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 6 || std::strcmp(argv[2], "--key") != 0) return Usage();
+    if (argc != 6 || std::strcmp(argv[2], "--key") != 0)
+        return Usage();
     const std::string mode = argv[1];
     const std::string key = argv[3];
-    if ((mode != "encrypt" && mode != "decrypt") || key.size() != 8) return Usage();
+    if ((mode != "encrypt" && mode != "decrypt") || key.size() != 8)
+        return Usage();
     const auto* keyBytes = reinterpret_cast<const uint8_t*>(key.data());
 
     if (mode == "decrypt") {
         // The installer's own file routine, byte for byte.
         const int32_t r = vorn::DesDecryptFile(argv[4], keyBytes, argv[5]);
-        if (r == -3) std::fprintf(stderr, "vorn-channel: cannot read %s\n", argv[4]);
-        if (r == -1) std::fprintf(stderr, "vorn-channel: cannot write %s\n", argv[5]);
+        if (r == -3)
+            std::fprintf(stderr, "vorn-channel: cannot read %s\n", argv[4]);
+        if (r == -1)
+            std::fprintf(stderr, "vorn-channel: cannot write %s\n", argv[5]);
         return r == 1 ? 0 : 1;
     }
 

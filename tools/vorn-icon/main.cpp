@@ -22,7 +22,8 @@ bool ReadPng(const char* path, Image& image) {
     png_image png;
     std::memset(&png, 0, sizeof png);
     png.version = PNG_IMAGE_VERSION;
-    if (!png_image_begin_read_from_file(&png, path)) return false;
+    if (!png_image_begin_read_from_file(&png, path))
+        return false;
     png.format = PNG_FORMAT_RGBA;
     if (png.width != png.height || png.width < 16) {
         png_image_free(&png);
@@ -31,7 +32,8 @@ bool ReadPng(const char* path, Image& image) {
     }
     image.size = static_cast<int>(png.width);
     image.rgba.resize(PNG_IMAGE_SIZE(png));
-    if (!png_image_finish_read(&png, nullptr, image.rgba.data(), 0, nullptr)) return false;
+    if (!png_image_finish_read(&png, nullptr, image.rgba.data(), 0, nullptr))
+        return false;
     return true;
 }
 
@@ -42,7 +44,8 @@ bool EncodePng(const Image& image, std::vector<uint8_t>& out) {
     png.width = png.height = static_cast<png_uint_32>(image.size);
     png.format = PNG_FORMAT_RGBA;
     png_alloc_size_t bytes = 0;
-    if (!png_image_write_get_memory_size(png, bytes, 0, image.rgba.data(), 0, nullptr)) return false;
+    if (!png_image_write_get_memory_size(png, bytes, 0, image.rgba.data(), 0, nullptr))
+        return false;
     out.resize(bytes);
     return png_image_write_to_memory(&png, out.data(), &bytes, 0, image.rgba.data(), 0, nullptr) &&
            (out.resize(bytes), true);
@@ -75,7 +78,9 @@ Image Scale(const Image& src, int size) {
             uint8_t* d = &dst.rgba[(static_cast<size_t>(y) * size + x) * 4];
             const double alpha = acc[3] / weight;
             for (int c = 0; c < 3; ++c) {
-                d[c] = alpha > 0 ? static_cast<uint8_t>(std::min(255.0, acc[c] / weight / (alpha / 255.0) + 0.5)) : 0;
+                d[c] = alpha > 0 ? static_cast<uint8_t>(
+                                       std::min(255.0, acc[c] / weight / (alpha / 255.0) + 0.5))
+                                 : 0;
             }
             d[3] = static_cast<uint8_t>(alpha + 0.5);
         }
@@ -120,7 +125,8 @@ std::vector<uint8_t> EncodeDib(const Image& image) {
     for (int y = s - 1; y >= 0; --y) {
         std::vector<uint8_t> row(maskRow, 0);
         for (int x = 0; x < s; ++x) {
-            if (image.rgba[(static_cast<size_t>(y) * s + x) * 4 + 3] == 0) row[x / 8] |= 0x80 >> (x % 8);
+            if (image.rgba[(static_cast<size_t>(y) * s + x) * 4 + 3] == 0)
+                row[x / 8] |= 0x80 >> (x % 8);
         }
         v.insert(v.end(), row.begin(), row.end());
     }
@@ -172,7 +178,8 @@ int main(int argc, char** argv) {
         Put32(ico, offset);
         offset += static_cast<uint32_t>(entries[i].size());
     }
-    for (const auto& e : entries) ico.insert(ico.end(), e.begin(), e.end());
+    for (const auto& e : entries)
+        ico.insert(ico.end(), e.begin(), e.end());
 
     std::ofstream out(argv[2], std::ios::binary | std::ios::trunc);
     out.write(reinterpret_cast<const char*>(ico.data()), static_cast<std::streamsize>(ico.size()));

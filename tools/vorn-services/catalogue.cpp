@@ -16,7 +16,6 @@ namespace {
 
 const char kFailure[] = "{\"success\":false,\"data\":null}";
 
-
 // A string member of an entry, or fallback when it is missing.
 std::string Member(const cJSON* entry, const char* name, const std::string& fallback) {
     const cJSON* item = cJSON_GetObjectItemCaseSensitive(entry, name);

@@ -28,7 +28,6 @@ const char kDefaultAgreement[] =
     "<body><h1>Velto加速器用户协议</h1>\n"
     "<p>本页面由本地测试服务提供。</p>\n</body></html>\n";
 
-
 std::string ContentTypeFor(const std::string& path) {
     auto endsWith = [&](const char* ext) {
         std::string e(ext);

@@ -47,7 +47,7 @@ const wchar_t kNoCaLine[] = L"[Error]|can not find cacert file";
 const wchar_t kTurnLine[] = L"[Info]|https turn to http";
 
 class Request : public testing::Test {
-protected:
+  protected:
     void SetUp() override {
         ASSERT_TRUE(Services::Available()) << "run through with-services.sh";
         ASSERT_TRUE(Services::ClearFaults());

@@ -36,7 +36,8 @@ int main(int argc, char** argv) {
     std::string answer;
     char buffer[1024];
     int n;
-    while ((n = recv(s, buffer, sizeof buffer, 0)) > 0) answer.append(buffer, n);
+    while ((n = recv(s, buffer, sizeof buffer, 0)) > 0)
+        answer.append(buffer, n);
     closesocket(s);
     freeaddrinfo(result);
     std::printf("%s\n", answer.c_str());

@@ -13,13 +13,15 @@ using vorn::test::TempDir;
 
 namespace {
 
-const uint8_t* Key() { return reinterpret_cast<const uint8_t*>("morvek37"); }
+const uint8_t* Key() {
+    return reinterpret_cast<const uint8_t*>("morvek37");
+}
 
 std::string Encipher(const std::string& plain) {
     std::vector<uint8_t> cipher;
     std::string error;
-    EXPECT_TRUE(EncryptChannelData(std::vector<uint8_t>(plain.begin(), plain.end()), Key(), cipher,
-                                   error));
+    EXPECT_TRUE(
+        EncryptChannelData(std::vector<uint8_t>(plain.begin(), plain.end()), Key(), cipher, error));
     return std::string(cipher.begin(), cipher.end());
 }
 
@@ -28,8 +30,9 @@ std::string Encipher(const std::string& plain) {
 TEST(ReadChannelConfig, ReadsChannelOfSectionPublic) {
     TempDir temp;
     test::ScopedTempFolder scoped(temp.Path());
-    ASSERT_TRUE(test::WriteBytes(temp.File(L"ZizUdir.dat"),
-                                 Encipher("[Other]\r\nchannel=no\r\n[Public]\r\nchannel=vx_017\r\n")));
+    ASSERT_TRUE(
+        test::WriteBytes(temp.File(L"ZizUdir.dat"),
+                         Encipher("[Other]\r\nchannel=no\r\n[Public]\r\nchannel=vx_017\r\n")));
     EXPECT_EQ(HttpInstallInfo::Instance()->ReadChannelConfig(), L"vx_017");
     // the plain file stays beside the cipher file
     EXPECT_EQ(test::ReadBytes(temp.File(L"ZizUdir.ini")),

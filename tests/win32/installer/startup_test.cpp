@@ -20,7 +20,8 @@ bool Start(Child& child) {
     STARTUPINFOW si{};
     si.cb = sizeof si;
     PROCESS_INFORMATION pi{};
-    if (!::CreateProcessW(nullptr, &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) {
+    if (!::CreateProcessW(nullptr, &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si,
+                          &pi)) {
         return false;
     }
     ::CloseHandle(pi.hThread);
@@ -63,7 +64,8 @@ HWND WaitForWindow(DWORD pid, const wchar_t* title, DWORD ms = 30000) {
     while (::GetTickCount() - start < ms) {
         Find f{pid, title};
         ::EnumWindows(MatchWindow, reinterpret_cast<LPARAM>(&f));
-        if (f.found) return f.found;
+        if (f.found)
+            return f.found;
         ::Sleep(100);
     }
     return nullptr;
@@ -119,6 +121,7 @@ TEST(Startup, FreshTemporaryFolderGetsExactlyTheTwoFiles) {
     Child child;
     ASSERT_TRUE(Start(child));
     EXPECT_EQ(WaitExit(child), 0u);
-    EXPECT_EQ(test::ListFolder(temp.Path()), (std::vector<std::wstring>{L"ZizUdir.dat", L"cacert.pem"}));
+    EXPECT_EQ(test::ListFolder(temp.Path()),
+              (std::vector<std::wstring>{L"ZizUdir.dat", L"cacert.pem"}));
     EXPECT_EQ(test::ReadBytes(temp.File(L"cacert.pem")).size(), ReadArgFile("ca-bundle").size());
 }

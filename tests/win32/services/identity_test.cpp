@@ -17,7 +17,7 @@ namespace {
 
 // Adapters of a given type with given addresses, chained as GetAdaptersInfo does.
 class AdapterList {
-public:
+  public:
     void Add(UINT type, std::vector<const char*> addresses) {
         adapters_.push_back(IP_ADAPTER_INFO{});
         extra_.emplace_back(addresses.size() > 1 ? addresses.size() - 1 : 0);
@@ -41,7 +41,7 @@ public:
         return adapters_.empty() ? nullptr : &adapters_[0];
     }
 
-private:
+  private:
     std::vector<IP_ADAPTER_INFO> adapters_;
     std::vector<std::vector<IP_ADDR_STRING>> extra_;
 };
@@ -151,7 +151,7 @@ TEST(LocalAddresses, RealAdapterList) {
 }
 
 class RegistryString : public testing::Test {
-protected:
+  protected:
     const wchar_t* kKey = L"Software\\VornTest\\Identity";
     void SetUp() override {
         ASSERT_EQ(::RegCreateKeyExW(HKEY_CURRENT_USER, kKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,

@@ -84,7 +84,7 @@ bool WriteChannelFile(const TempDir& temp, const std::string& iniText) {
 }
 
 class ServiceTest : public testing::Test {
-protected:
+  protected:
     void SetUp() override {
         ASSERT_TRUE(Services::Available()) << "run through with-services.sh";
         ASSERT_TRUE(Services::ClearFaults());
@@ -114,7 +114,7 @@ protected:
 // ---------------------------------------------------------------- client version
 
 class ClientVersion : public ServiceTest {
-protected:
+  protected:
     void SetUp() override {
         ServiceTest::SetUp();
         ASSERT_TRUE(WriteChannelFile(log.Temp(), "[Public]\r\nchannel=vx_pc_000001\r\n"));
@@ -246,7 +246,7 @@ TEST_F(ClientVersion, QuoteInTheChannelGoesOutUnescaped) {
 // ---------------------------------------------------------------- cafe information
 
 class Cafe : public ServiceTest {
-protected:
+  protected:
     void SetUp() override {
         ServiceTest::SetUp();
         report->b_icafe_guid = "before";
@@ -412,7 +412,7 @@ TEST_F(Cafe, NoHttpFallbackAndNoBundleLine) {
 // ---------------------------------------------------------------- reports
 
 class Reports : public ServiceTest {
-protected:
+  protected:
     std::string ExpectedBody(const std::string& msg, int type, int ret, int from) {
         return "{\"b_guid\":\"" + report->b_guid +
                "\",\"b_channelid\":" + Quoted(report->b_channelid) + ",\"b_mac\":\"" +

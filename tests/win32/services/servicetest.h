@@ -22,7 +22,7 @@ std::string JsonText(const cJSON* object, const char* name);
 
 // The data folder of the running vorn-services (--data=Z:\...).
 class Services {
-public:
+  public:
     static bool Available() { return !Arg("data").empty(); }
     static std::wstring File(const std::wstring& name);
     static std::string Read(const std::wstring& name) { return ReadBytes(File(name)); }
@@ -41,7 +41,7 @@ public:
 // The installer's log configured into a private temporary folder; the lines
 // are read back without their time and thread prefixes ("[Info]|message").
 class LogCapture {
-public:
+  public:
     LogCapture();
     ~LogCapture();
     const TempDir& Temp() const { return temp_; }
@@ -51,7 +51,7 @@ public:
     // Places the services' CA as the temporary folder's cacert.pem.
     bool InstallCa() const;
 
-private:
+  private:
     TempDir temp_;
     ScopedTempFolder scope_;
 };

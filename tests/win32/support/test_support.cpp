@@ -20,7 +20,9 @@ std::string Arg(const std::string& name) {
     return it == Args().end() ? std::string() : it->second;
 }
 
-std::wstring WideArg(const std::string& name) { return Utf8ToWide(Arg(name)); }
+std::wstring WideArg(const std::string& name) {
+    return Utf8ToWide(Arg(name));
+}
 
 TempDir::TempDir() {
     wchar_t base[MAX_PATH] = {};
@@ -31,15 +33,19 @@ TempDir::TempDir() {
         swprintf(name, 64, L"vorntest-%lu-%u-%lu\\", ::GetCurrentProcessId(), ++counter,
                  ::GetTickCount());
         path_ = std::wstring(base) + name;
-        if (::CreateDirectoryW(path_.c_str(), nullptr)) break;
+        if (::CreateDirectoryW(path_.c_str(), nullptr))
+            break;
     }
 }
 
-TempDir::~TempDir() { RemoveTree(path_); }
+TempDir::~TempDir() {
+    RemoveTree(path_);
+}
 
 bool RemoveTree(const std::wstring& folder) {
     WalkTree(folder.c_str(), [](const std::wstring& p, bool isFolder) {
-        if (isFolder) return ::RemoveDirectoryW(p.c_str()) != FALSE;
+        if (isFolder)
+            return ::RemoveDirectoryW(p.c_str()) != FALSE;
         ::SetFileAttributesW(p.c_str(), FILE_ATTRIBUTE_NORMAL);
         return ::DeleteFileW(p.c_str()) != FALSE;
     });
@@ -65,10 +71,12 @@ std::vector<std::wstring> ListFolder(const std::wstring& folder) {
     std::vector<std::wstring> names;
     WIN32_FIND_DATAW data;
     HANDLE h = ::FindFirstFileW(PathJoin(folder, L"*").c_str(), &data);
-    if (h == INVALID_HANDLE_VALUE) return names;
+    if (h == INVALID_HANDLE_VALUE)
+        return names;
     do {
         const std::wstring n = data.cFileName;
-        if (n != L"." && n != L"..") names.push_back(n);
+        if (n != L"." && n != L"..")
+            names.push_back(n);
     } while (::FindNextFileW(h, &data));
     ::FindClose(h);
     std::sort(names.begin(), names.end());

@@ -14,7 +14,7 @@ std::wstring WideArg(const std::string& name);
 
 // A fresh folder below the system temporary folder, removed with its contents.
 class TempDir {
-public:
+  public:
     TempDir();
     ~TempDir();
     TempDir(const TempDir&) = delete;
@@ -23,7 +23,7 @@ public:
     const std::wstring& Path() const { return path_; }  // ends in a backslash
     std::wstring File(const std::wstring& name) const { return path_ + name; }
 
-private:
+  private:
     std::wstring path_;
 };
 
@@ -36,11 +36,11 @@ std::vector<std::wstring> ListFolder(const std::wstring& folder);  // sorted nam
 
 // Makes the temporary folder of this process (and of the programs it starts) `folder`.
 class ScopedTempFolder {
-public:
+  public:
     explicit ScopedTempFolder(const std::wstring& folder);
     ~ScopedTempFolder();
 
-private:
+  private:
     std::wstring oldTmp_, oldTemp_;
 };
 

@@ -11,7 +11,7 @@ using vorn::test::TempDir;
 namespace {
 
 class FakeClock : public LogClock {
-public:
+  public:
     explicit FakeClock(std::time_t t) : now(t) {}
     LogTime LocalNow() override {
         LogTime t = ToLocal(now);
@@ -41,7 +41,7 @@ std::wstring DateName(FakeClock& clock, std::time_t t) {
 }
 
 class LoggerTest : public testing::Test {
-protected:
+  protected:
     LoggerTest() : clock(Noon()) {
         log.SetClock(&clock);
         log.SetOutputMask(Logger::kOutputFile);
@@ -63,8 +63,8 @@ protected:
         wchar_t line[Logger::kLineChars + 2];
         va_list args;
         va_start(args, format);
-        const size_t n = log.Compose(LogTime{2026, 1, 2, 9, 15, 2, 7}, threadId, level, format,
-                                     args, line);
+        const size_t n =
+            log.Compose(LogTime{2026, 1, 2, 9, 15, 2, 7}, threadId, level, format, args, line);
         va_end(args);
         return std::wstring(line, n);
     }
@@ -122,7 +122,8 @@ TEST_F(LoggerTest, FileHoldsCodePage936AndCrLf) {
     Write(LOG_INFO, L"渠道 %s", L"安装");
     Write(LOG_ERROR, L"second");
     const std::string text = Today();
-    EXPECT_NE(text.find("]|[Info]|\xC7\xFE\xB5\xC0 \xB0\xB2\xD7\xB0\r\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("]|[Info]|\xC7\xFE\xB5\xC0 \xB0\xB2\xD7\xB0\r\n"), std::string::npos)
+        << text;
     EXPECT_EQ(text.substr(text.size() - 8), "second\r\n");
     EXPECT_EQ(text.find("\n\n"), std::string::npos);
 }
@@ -164,12 +165,14 @@ TEST_F(LoggerTest, RemovalWalkOverTwentyDays) {
 
 TEST_F(LoggerTest, RemovalWalkStopsAtAGap) {
     for (int back = 1; back <= 20; ++back) {
-        if (back == 12) continue;
+        if (back == 12)
+            continue;
         ASSERT_TRUE(test::WriteBytes(dir.File(DateName(clock, clock.now - back * 86400)), "old"));
     }
     Write(LOG_INFO, L"first line of the run");
     for (int back = 1; back <= 20; ++back) {
-        if (back == 12) continue;
+        if (back == 12)
+            continue;
         const bool deleted = back >= 8 && back <= 11;
         EXPECT_EQ(test::FileExists(dir.File(DateName(clock, clock.now - back * 86400))), !deleted)
             << "day " << back;

@@ -42,7 +42,7 @@ TEST(ParentFolder, TrailingSeparatorsAndMixedStyles) {
 }
 
 class WalkTreeTest : public testing::Test {
-protected:
+  protected:
     void SetUp() override {
         ASSERT_TRUE(test::WriteBytes(dir.File(L"f"), "f"));
         ASSERT_TRUE(::CreateDirectoryW(dir.File(L"s").c_str(), nullptr));
@@ -79,7 +79,8 @@ TEST_F(WalkTreeTest, StopsAtTheFirstRefusal) {
 
 TEST_F(WalkTreeTest, DeletingVisitorEmptiesTheTreeButKeepsTheRoot) {
     EXPECT_TRUE(WalkTree(dir.Path().c_str(), [](const std::wstring& p, bool isFolder) {
-        return isFolder ? ::RemoveDirectoryW(p.c_str()) != FALSE : ::DeleteFileW(p.c_str()) != FALSE;
+        return isFolder ? ::RemoveDirectoryW(p.c_str()) != FALSE
+                        : ::DeleteFileW(p.c_str()) != FALSE;
     }));
     EXPECT_TRUE(test::ListFolder(dir.Path()).empty());
     EXPECT_TRUE(IsDirectory(dir.Path()));

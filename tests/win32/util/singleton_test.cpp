@@ -12,11 +12,11 @@ std::atomic<int> g_constructed{0};
 std::atomic<int> g_destroyed{0};
 
 class Counted : public vorn::Singleton<Counted> {
-public:
+  public:
     virtual ~Counted() { ++g_destroyed; }
     int value = 7;
 
-private:
+  private:
     friend class vorn::Singleton<Counted>;
     Counted() {
         ++g_constructed;
@@ -32,9 +32,11 @@ TEST(Singleton, ConcurrentFirstUseConstructsOnce) {
     for (int i = 0; i < 8; ++i) {
         threads.emplace_back([&seen, i] { seen[i] = Counted::Instance(); });
     }
-    for (auto& t : threads) t.join();
+    for (auto& t : threads)
+        t.join();
     EXPECT_EQ(g_constructed.load(), 1);
-    for (Counted* p : seen) EXPECT_EQ(p, seen[0]);
+    for (Counted* p : seen)
+        EXPECT_EQ(p, seen[0]);
 }
 
 TEST(Singleton, ReleaseDeletesAndTheNextUseMakesANewObject) {

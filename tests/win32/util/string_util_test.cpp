@@ -34,9 +34,9 @@ TEST(Utf8, RoundTripsAndRejectsInvalidSequences) {
     EXPECT_EQ(Utf8ToWide(WideToUtf8(chinese)), chinese);
     EXPECT_EQ(Utf8ToWide("plain"), L"plain");
     EXPECT_EQ(Utf8ToWide(""), L"");
-    EXPECT_EQ(Utf8ToWide("ab\xFF"), L"");        // foreign byte
-    EXPECT_EQ(Utf8ToWide("ab\xE5\xAE"), L"");    // cut sequence
-    EXPECT_EQ(Utf8ToWide("\xC0\xAF"), L"");      // overlong form
+    EXPECT_EQ(Utf8ToWide("ab\xFF"), L"");            // foreign byte
+    EXPECT_EQ(Utf8ToWide("ab\xE5\xAE"), L"");        // cut sequence
+    EXPECT_EQ(Utf8ToWide("\xC0\xAF"), L"");          // overlong form
     EXPECT_EQ(Utf8ToWide("\xF4\x90\x80\x80"), L"");  // beyond U+10FFFF
     // a code point above U+FFFF keeps only its low 16 bits
     EXPECT_EQ(Utf8ToWide("\xF0\x9F\x98\x80"), std::wstring(1, wchar_t(0xF600)));
@@ -46,8 +46,12 @@ TEST(Utf8, RoundTripsAndRejectsInvalidSequences) {
 }
 
 TEST(CodePages, ChineseCodePageIsIndependentOfTheAnsiCodePage) {
-    EXPECT_EQ(WideToChs(L"渠道A"), "\xC7\xFE\xB5\xC0" "A");
-    EXPECT_EQ(ChsToWide("\xC7\xFE\xB5\xC0" "A"), L"渠道A");
+    EXPECT_EQ(WideToChs(L"渠道A"),
+              "\xC7\xFE\xB5\xC0"
+              "A");
+    EXPECT_EQ(ChsToWide("\xC7\xFE\xB5\xC0"
+                        "A"),
+              L"渠道A");
     EXPECT_EQ(WideToChs(L""), "");
     // a character that code page 936 cannot represent empties the whole text
     EXPECT_EQ(WideToChs(L"a\u0E01b"), "");
@@ -59,6 +63,8 @@ TEST(CodePages, AnsiConversionsFollowTheSystemCodePage) {
     // Thai has no form in 936 or the western code pages the tests run under
     EXPECT_EQ(WideToAnsi(L"x\u0E01"), "");
     const std::string roundTrip = WideToAnsi(L"\u00E9");
-    if (::GetACP() == 1252) EXPECT_EQ(roundTrip, "\xE9");
-    if (!roundTrip.empty()) EXPECT_EQ(AnsiToWide(roundTrip), L"\u00E9");
+    if (::GetACP() == 1252)
+        EXPECT_EQ(roundTrip, "\xE9");
+    if (!roundTrip.empty())
+        EXPECT_EQ(AnsiToWide(roundTrip), L"\u00E9");
 }
