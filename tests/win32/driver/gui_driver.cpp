@@ -145,6 +145,16 @@ BOOL CALLBACK CollectText(HWND child, LPARAM lp) {
 
 }  // namespace
 
+bool WaitFor(const std::function<bool()>& condition, DWORD ms) {
+    const DWORD start = ::GetTickCount();
+    while (!condition()) {
+        if (::GetTickCount() - start > ms)
+            return false;
+        ::Sleep(50);
+    }
+    return true;
+}
+
 HWND FindWindowByClass(const std::wstring& className) {
     return ::FindWindowW(className.c_str(), nullptr);
 }

@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -16,6 +17,8 @@ HWND FindWindowByClass(const std::wstring& className);
 // Waits until a top-level window of that class exists and is visible, then a
 // moment longer so that its activation has settled; null on time-out.
 HWND WaitWindow(const std::wstring& className, DWORD timeoutMs);
+// Polls condition every 50 ms; false when it is still unmet after ms.
+bool WaitFor(const std::function<bool()>& condition, DWORD ms);
 // Waits until the window no longer exists; false on time-out.
 bool WaitWindowGone(HWND hwnd, DWORD timeoutMs);
 

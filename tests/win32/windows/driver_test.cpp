@@ -17,6 +17,8 @@
 #include "support/test_support.h"
 #include "util/win_handle.h"
 
+using vorn::gui::WaitFor;
+
 namespace {
 
 constexpr wchar_t kProbeClass[] = L"VornDriverProbe";
@@ -128,16 +130,6 @@ class ProbeWindow {
     std::vector<Event> events_;
     std::wstring chars_;
 };
-
-bool WaitFor(const std::function<bool()>& condition, DWORD ms) {
-    const DWORD start = ::GetTickCount();
-    while (!condition()) {
-        if (::GetTickCount() - start > ms)
-            return false;
-        ::Sleep(50);
-    }
-    return true;
-}
 
 int RunDriver(const std::wstring& args, std::string* output = nullptr) {
     const std::wstring exe = Backslashes(vorn::test::WideArg("guidriver"));

@@ -14,22 +14,14 @@
 #include "support/test_support.h"
 #include "windows/window_host.h"
 
+using vorn::gui::WaitFor;
+
 namespace {
 
 using vorn::test::WindowThread;
 
 // Button centres in client coordinates, from the layouts.
 constexpr POINT kVxOk{162, 166}, kVxCancel{342, 166}, kClose{463, 25}, kInfoOk{250, 164};
-
-bool WaitFor(const std::function<bool()>& condition, DWORD ms) {
-    const DWORD start = ::GetTickCount();
-    while (!condition()) {
-        if (::GetTickCount() - start > ms)
-            return false;
-        ::Sleep(50);
-    }
-    return true;
-}
 
 std::wstring Backslashes(std::wstring p) {
     for (auto& c : p) {
