@@ -33,4 +33,8 @@ set_target_properties(dep_httplib PROPERTIES
 
 # Every Windows binary: static runtime, no DLL beside the executable.
 add_compile_definitions(UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601 WINVER=0x0601)
-add_link_options(-static -static-libgcc -static-libstdc++ -Wl,--large-address-aware)
+add_link_options(-static -static-libgcc -static-libstdc++)
+# 64-bit images are large-address aware already, and x86_64 ld rejects the flag.
+if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+  add_link_options(-Wl,--large-address-aware)
+endif()

@@ -1,22 +1,4 @@
-# mingw-w64 for 32-bit Windows, posix thread model (std::thread, std::mutex).
-set(CMAKE_SYSTEM_NAME Windows)
-set(CMAKE_SYSTEM_PROCESSOR x86)
+# 32-bit Windows: the product's target.
 set(MINGW_TRIPLE i686-w64-mingw32)
-set(CMAKE_C_COMPILER ${MINGW_TRIPLE}-gcc-posix)
-set(CMAKE_CXX_COMPILER ${MINGW_TRIPLE}-g++-posix)
-set(CMAKE_RC_COMPILER ${MINGW_TRIPLE}-windres)
-
-if(NOT DEFINED VORN_DEPS_DIR)
-  if(DEFINED ENV{VORN_DEPS_DIR})
-    set(VORN_DEPS_DIR $ENV{VORN_DEPS_DIR})
-  else()
-    set(VORN_DEPS_DIR /var/cache/vorn-deps)
-  endif()
-endif()
-set(VORN_DEPS_DIR ${VORN_DEPS_DIR} CACHE PATH "Cache of the third-party libraries built for mingw")
-
-set(CMAKE_FIND_ROOT_PATH /usr/${MINGW_TRIPLE} ${VORN_DEPS_DIR}/${MINGW_TRIPLE})
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
+set(CMAKE_SYSTEM_PROCESSOR x86)
+include(${CMAKE_CURRENT_LIST_DIR}/toolchain-mingw.cmake)

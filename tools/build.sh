@@ -1,21 +1,39 @@
 #!/bin/bash
-# Installs what is missing, then configures and builds both configurations:
-# build/host (host programs) and build/win32 (VeltoInstaller.exe and its tests).
+# Installs what is missing, then configures and builds: build/host (host
+# programs), build/win32 (VeltoInstaller.exe for i686 and its tests; always)
+# and, when x86_64 is named, build/win64 (the same sources for x86_64).
+#   build.sh [x86_64]
 set -euo pipefail
 cd "$(dirname "$0")/.."
+source tools/testenv/wine-env.sh
+
+arches=(i686)
+for a in "$@"; do
+  case "$a" in
+    i686) ;;
+    x86_64) arches+=(x86_64) ;;
+    *) echo "build.sh: unknown architecture '$a' (i686 or x86_64)" >&2; exit 2 ;;
+  esac
+done
 
 if [ "$(id -u)" -eq 0 ]; then
   tools/setup/install-packages.sh
 else
   echo "build.sh: not root, assuming the packages are installed"
 fi
-tools/setup/build-mingw-deps.sh
+tools/setup/build-mingw-deps.sh "${arches[@]}"
 
-cmake --preset host > build-host-configure.log 2>&1 || { cat build-host-configure.log; exit 1; }
+configure() {  # preset
+  local log=build/configure-$1.log
+  mkdir -p build
+  cmake --preset "$1" > "$log" 2>&1 || { cat "$log"; exit 1; }
+  rm -f "$log"
+}
+
+configure host
 cmake --build --preset host
-cmake --preset win32 > build-win32-configure.log 2>&1 || { cat build-win32-configure.log; exit 1; }
-cmake --build --preset win32
-rm -f build-host-configure.log build-win32-configure.log
-
-# One ctest over both trees.
-printf 'subdirs("host" "win32")\n' > build/CTestTestfile.cmake
+for a in "${arches[@]}"; do
+  preset=$(vorn_arch_preset "$a")
+  configure "$preset"
+  cmake --build --preset "$preset"
+done

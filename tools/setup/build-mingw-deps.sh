@@ -1,22 +1,20 @@
 #!/bin/bash
 # Fetches the Debian source packages of the third-party libraries and builds
-# them for i686-w64-mingw32 into a cache outside the repository. A package is
-# rebuilt only when the version to use differs from the cached one.
+# them for mingw into a cache outside the repository, for each target named
+# (i686, x86_64; default i686). A package is rebuilt only when the version to
+# use differs from the one cached for that target.
+#   build-mingw-deps.sh [i686] [x86_64]
 #
 # Layout of the cache ($VORN_DEPS_DIR, default /var/cache/vorn-deps):
-#   i686-w64-mingw32/<package>/{include,lib}   built libraries and headers
-#   stamps/<package>                          the Debian version built
-#   versions.txt                              summary of what was built
+#   src/<package>-<version>/tree                 unpacked sources, shared by the targets
+#   <triple>/<package>/{include,lib}             built libraries and headers
+#   <triple>/stamps/<package>                    the Debian version built
+#   <triple>/versions.txt                        summary of what was built
 set -euo pipefail
 
 CACHE=${VORN_DEPS_DIR:-/var/cache/vorn-deps}
-HOST=i686-w64-mingw32
-PREFIX=$CACHE/$HOST
-CC=$HOST-gcc-posix
-CXX=$HOST-g++-posix
-AR=$HOST-ar
 JOBS=$(nproc)
-mkdir -p "$PREFIX" "$CACHE/stamps" "$CACHE/src"
+mkdir -p "$CACHE/src"
 
 log() { echo "build-mingw-deps: $*"; }
 
@@ -64,7 +62,7 @@ fetch_version() {
 # older ones (the release's version). Reuses the cached build when it matches.
 # Sets SRC (empty when the cache is current) and VERSION.
 prepare() {
-  local name=$1 stamp="$CACHE/stamps/$1" cached="" v
+  local name=$1 stamp="$STAMPS/$1" cached="" v
   [ -f "$stamp" ] && cached=$(cat "$stamp")
   SRC=""; VERSION=""
   local versions
@@ -87,28 +85,29 @@ prepare() {
 }
 
 done_pkg() {  # name version
-  echo "$2" > "$CACHE/stamps/$1"
+  echo "$2" > "$STAMPS/$1"
 }
 
 build_openssl() {
   prepare openssl || return 1
   [ -z "$SRC" ] && return 0
-  local out=$PREFIX/openssl
-  rm -rf "$out"
+  local out=$PREFIX/openssl work=$PREFIX/openssl-build logs=$PREFIX/logs
+  rm -rf "$out" "$work"
+  mkdir -p "$logs"
+  cp -a "$SRC" "$work"
   (
-    cd "$SRC"
-    make distclean > /dev/null 2>&1 || true
+    cd "$work"
     # Debian's pic patch makes the x86 assembly position independent for ELF,
     # which the COFF assembler cannot represent; take it back out for mingw.
     if [ -f debian/patches/pic.patch ] && [ ! -f .pic-reverted ]; then
       patch -R -p1 < debian/patches/pic.patch > /dev/null
-      touch .pic-reverted
     fi
-    ./Configure mingw no-shared no-tests no-module no-legacy no-engine no-dso \
-      --cross-compile-prefix=$HOST- --prefix="$out" --libdir=lib > "$CACHE/src/openssl-configure.log" 2>&1
-    make -j"$JOBS" build_libs > "$CACHE/src/openssl-build.log" 2>&1
-    make install_dev > "$CACHE/src/openssl-install.log" 2>&1
-  )
+    ./Configure "$OPENSSL_TARGET" no-shared no-tests no-module no-legacy no-engine no-dso \
+      --cross-compile-prefix=$HOST- --prefix="$out" --libdir=lib > "$logs/openssl-configure.log" 2>&1
+    make -j"$JOBS" build_libs > "$logs/openssl-build.log" 2>&1
+    make install_dev > "$logs/openssl-install.log" 2>&1
+  ) || { echo "build-mingw-deps: OpenSSL for $HOST failed, see $logs" >&2; return 1; }
+  rm -rf "$work"
   done_pkg openssl "$VERSION"
 }
 
@@ -199,18 +198,40 @@ build_minizip() {
   done_pkg zlib "$VERSION"
 }
 
-build_openssl
-build_httplib
-build_jsoncpp
-build_cjson
-build_pugixml
-build_lzma7z
-build_minizip
+build_target() {  # i686 | x86_64
+  case "$1" in
+    i686) OPENSSL_TARGET=mingw ;;
+    x86_64) OPENSSL_TARGET=mingw64 ;;
+    *) echo "build-mingw-deps: unknown target '$1' (i686 or x86_64)" >&2; return 2 ;;
+  esac
+  HOST=$1-w64-mingw32
+  PREFIX=$CACHE/$HOST
+  STAMPS=$PREFIX/stamps
+  CC=$HOST-gcc-posix
+  CXX=$HOST-g++-posix
+  AR=$HOST-ar
+  mkdir -p "$PREFIX" "$STAMPS"
+  log "target $HOST"
 
-{
-  echo "# Debian source versions built for $HOST"
-  for p in openssl cpp-httplib libjsoncpp cjson pugixml 7zip zlib; do
-    echo "$p $(cat "$CACHE/stamps/$p")"
-  done
-} > "$CACHE/versions.txt"
-cat "$CACHE/versions.txt"
+  build_openssl
+  build_httplib
+  build_jsoncpp
+  build_cjson
+  build_pugixml
+  build_lzma7z
+  build_minizip
+
+  {
+    echo "# Debian source versions built for $HOST"
+    local p
+    for p in openssl cpp-httplib libjsoncpp cjson pugixml 7zip zlib; do
+      echo "$p $(cat "$STAMPS/$p")"
+    done
+  } > "$PREFIX/versions.txt"
+  cat "$PREFIX/versions.txt"
+}
+
+[ $# -gt 0 ] || set -- i686
+for target in "$@"; do
+  build_target "$target"
+done

@@ -4,11 +4,15 @@
 set -euo pipefail
 
 PACKAGES=(
-  # cross toolchain (posix thread model) and the mingw zlib
+  # cross toolchains (posix thread model) for the i686 product and the x86_64
+  # test build, and the mingw zlib (both targets)
   g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix binutils-mingw-w64-i686
-  mingw-w64-i686-dev libz-mingw-w64-dev
-  # Wine (32-bit), the display server for window tests, screenshots, a CJK font
-  wine wine32:i386 xvfb x11-apps xdotool imagemagick fonts-wqy-microhei
+  mingw-w64-i686-dev
+  g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
+  mingw-w64-x86-64-dev libz-mingw-w64-dev
+  # Wine for both targets (wine32 installs even where the kernel cannot run it),
+  # the display server for window tests, screenshots, a CJK font
+  wine wine32:i386 wine64 xvfb x11-apps xdotool imagemagick fonts-wqy-microhei
   # build tools
   build-essential pkg-config patch perl cmake ninja-build p7zip-full dpkg-dev ca-certificates iproute2 locales
   # host libraries for the host programs and their tests

@@ -1,54 +1,107 @@
 #!/bin/bash
 # Runs a Windows program under Wine with a private prefix inside the build tree.
-#   wine-run.sh --root DIR PROGRAM.exe [ARGS...]
-# The prefix is made once from a template; VORN_WINE_FRESH=1 gives the program
-# a copy of the template of its own, removed afterwards. VORN_WINE_DISPLAY=1
-# starts a private Xvfb when no display is set; such a program also gets a
-# fresh prefix, since Wine's desktop process stays bound to the first display
-# its prefix saw.
+#   wine-run.sh [--arch i686|x86_64] --root DIR PROGRAM.exe [ARGS...]
+# The architecture defaults to the program's own. Prefixes live in DIR/ARCH and
+# are made from a template. The shared prefix serves programs whose state does
+# not matter; VORN_WINE_FRESH=1 gives the program a copy of the template of its
+# own, removed afterwards. VORN_WINE_DISPLAY=1 marks a program that opens
+# windows: it always gets a fresh prefix (Wine's desktop process stays bound to
+# the first display its prefix saw), and a private Xvfb unless DISPLAY is set.
+# VORN_WINE_TIMEOUT=SECONDS ends the program when it runs longer.
+#
+# Whatever a fresh prefix started under Wine ends with the program: on exit, on
+# a signal, on the time-out, and even when this script itself is killed (a
+# detached guard then ends the prefix's processes and removes it).
 set -uo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
+source "$here/wine-env.sh"
 
-if [ "${1:-}" != "--root" ] || [ $# -lt 3 ]; then
-  echo "usage: wine-run.sh --root DIR PROGRAM [ARGS...]" >&2
+usage() {
+  echo "usage: wine-run.sh [--arch i686|x86_64] --root DIR PROGRAM [ARGS...]" >&2
   exit 2
+}
+
+arch=""
+root=""
+while [ $# -gt 0 ]; do
+  case "$1" in
+    --arch) [ $# -ge 2 ] || usage; arch=$2; shift 2 ;;
+    --root) [ $# -ge 2 ] || usage; root=$2; shift 2 ;;
+    *) break ;;
+  esac
+done
+[ -n "$root" ] && [ $# -ge 1 ] || usage
+if [ -z "$arch" ]; then
+  arch=$(vorn_pe_arch "$1") || { echo "wine-run.sh: $1 is not a Windows executable" >&2; exit 2; }
 fi
-root=$2
-shift 2
 mkdir -p "$root"
 root=$(cd "$root" && pwd)
 
-source "$here/wine-env.sh"
-vorn_wine_env "$root"
-vorn_wine_template "$root" || exit 1
+if ! vorn_wine_can_run "$arch"; then
+  echo "wine-run.sh: this machine cannot run $arch Windows programs: $(vorn_wine_why_not "$arch")" >&2
+  exit 1
+fi
+vorn_wine_env "$root" "$arch" || exit 2
+vorn_wine_template || exit 1
 
 private_display=0
-if [ "${VORN_WINE_DISPLAY:-0}" = 1 ] && [ -z "${DISPLAY:-}" ]; then
-  private_display=1
-  VORN_WINE_FRESH=1
+fresh=${VORN_WINE_FRESH:-0}
+if [ "${VORN_WINE_DISPLAY:-0}" = 1 ]; then
+  fresh=1
+  [ -z "${DISPLAY:-}" ] && private_display=1
 fi
 
-if [ "${VORN_WINE_FRESH:-0}" = 1 ]; then
-  prefix=$(mktemp -d "$root/run.XXXXXX")
-  cp -a "$root/template/." "$prefix/"
-  cleanup() { WINEPREFIX=$prefix wineserver -k > /dev/null 2>&1; rm -rf "$prefix"; }
+child=""
+prefix=""
+cleanup() {
+  trap - EXIT INT TERM HUP
+  [ -n "$child" ] && kill "$child" 2> /dev/null
+  if [ "$fresh" = 1 ] && [ -n "$prefix" ]; then
+    vorn_wine_kill "$prefix"
+    rm -rf "$prefix"
+  fi
+}
+
+if [ "$fresh" = 1 ]; then
+  prefix=$(mktemp -d "$VORN_WINE_BASE/run.XXXXXX")
+  cp -a "$VORN_WINE_BASE/template/." "$prefix/"
   trap cleanup EXIT
+  trap 'cleanup; exit 143' TERM
+  trap 'cleanup; exit 130' INT
+  trap 'cleanup; exit 129' HUP
+  # A parent that kills this script outright (a test runner's time-out) gives it
+  # no chance to clean up; the guard, detached from it, does that instead.
+  setsid -f "$here/wine-guard.sh" $$ "$prefix" < /dev/null > /dev/null 2>&1
 else
-  prefix=$root/shared
+  prefix=$VORN_WINE_BASE/shared
   (
     flock 9
-    if ! cmp -s "$prefix/.ready" "$root/template/.ready"; then
-      [ -d "$prefix" ] && WINEPREFIX=$prefix wineserver -k > /dev/null 2>&1
+    if ! cmp -s "$prefix/.ready" "$VORN_WINE_BASE/template/.ready"; then
+      vorn_wine_kill "$prefix"
       rm -rf "$prefix"
-      cp -a "$root/template" "$prefix"
+      cp -a "$VORN_WINE_BASE/template" "$prefix"
     fi
-  ) 9> "$root/shared.lock"
+  ) 9> "$VORN_WINE_BASE/shared.lock"
 fi
 export WINEPREFIX=$prefix
 
+run=("$VORN_WINE" "$@")
 if [ "$private_display" = 1 ]; then
   # Wine's processes go before the display does.
-  "$here/with-xvfb.sh" bash -c 'wine "$@"; rc=$?; wineserver -k; exit $rc' wine-run "$@"
-  exit $?
+  run=("$here/with-xvfb.sh" bash -c '"$@"; rc=$?; wineserver -k; exit $rc' wine-run "${run[@]}")
 fi
-wine "$@"
+limit=${VORN_WINE_TIMEOUT:-0}
+if [ "$limit" != 0 ]; then
+  run=(timeout --kill-after=10 "$limit" "${run[@]}")
+fi
+
+# In the background, so that a signal reaches the traps while the program runs.
+"${run[@]}" 0<&0 &
+child=$!
+wait "$child"
+rc=$?
+child=""
+if [ "$limit" != 0 ] && [ "$rc" -eq 124 ]; then
+  echo "wine-run.sh: $(basename "$1") did not end within $limit s; its Wine processes were ended" >&2
+fi
+exit $rc

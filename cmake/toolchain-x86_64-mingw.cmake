@@ -1,0 +1,5 @@
+# 64-bit Windows: the same sources and tests, for machines whose Wine cannot
+# run 32-bit programs.
+set(MINGW_TRIPLE x86_64-w64-mingw32)
+set(CMAKE_SYSTEM_PROCESSOR AMD64)
+include(${CMAKE_CURRENT_LIST_DIR}/toolchain-mingw.cmake)
