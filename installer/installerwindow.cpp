@@ -28,8 +28,8 @@ LRESULT CInstallerWindow::ResponseDefaultKeyEvent(WPARAM /*wParam*/) {
     return 0;
 }
 
-DuiLib::UILIB_RESOURCETYPE CInstallerWindow::GetResourceType() const {
-    return DuiLib::UILIB_ZIPRESOURCE;
+TavroLib::ResourceSource CInstallerWindow::GetResourceType() const {
+    return TavroLib::ResourceSource::ZipResource;
 }
 
 const wchar_t* CInstallerWindow::GetResourceId() const {

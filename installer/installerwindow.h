@@ -3,14 +3,14 @@
 // it is created with the same title, style and icon.
 #pragma once
 
-#include "ui/uilib.h"
+#include "ui/toolkit.h"
 
 // Creation parameters of every installer window.
 extern const wchar_t kInstallerWindowTitle[];
 constexpr DWORD kInstallerWindowStyle = 0x10CE0000;  // visible overlapped window, no maximise box
 constexpr DWORD kInstallerWindowExStyle = WS_EX_WINDOWEDGE;
 
-class CInstallerWindow : public DuiLib::WindowImplBase {
+class CInstallerWindow : public TavroLib::WindowImplBase {
   public:
     // Create with the installer's parameters and SetIcon; false when the
     // system refuses the window.
@@ -21,6 +21,6 @@ class CInstallerWindow : public DuiLib::WindowImplBase {
 
     std::wstring GetSkinFolder() override;
     LRESULT ResponseDefaultKeyEvent(WPARAM wParam) override;
-    DuiLib::UILIB_RESOURCETYPE GetResourceType() const override;
+    TavroLib::ResourceSource GetResourceType() const override;
     const wchar_t* GetResourceId() const override;
 };

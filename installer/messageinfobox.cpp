@@ -19,7 +19,7 @@ void MessageInfoBox::OnFinalMessage(HWND /*hWnd*/) {}
 void MessageInfoBox::InitWindow() {
     if (m_message.empty())
         m_message = L"未知异常";
-    if (DuiLib::CControlUI* label = FindControl(L"label"))
+    if (TavroLib::CControlUI* label = FindControl(L"label"))
         label->SetText(m_message);
 }
 
@@ -27,10 +27,10 @@ std::wstring MessageInfoBox::GetSkinFile() {
     return L"MessageInfoBox.xml";
 }
 
-void MessageInfoBox::Notify(DuiLib::NotifyMsg& msg) {
-    if (msg.sType != DuiLib::DUI_MSGTYPE_CLICK || msg.pSender == nullptr)
+void MessageInfoBox::Notify(TavroLib::NotifyMsg& msg) {
+    if (msg.type != TavroLib::kNotifyClick || msg.sender == nullptr)
         return;
-    const std::wstring& name = msg.pSender->GetName();
+    const std::wstring& name = msg.sender->GetName();
     if (name == L"okbtn" || name == L"closebtn")
         Close(IDCLOSE);
 }

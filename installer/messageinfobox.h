@@ -23,7 +23,7 @@ class MessageInfoBox : public CInstallerWindow {
     void OnFinalMessage(HWND hWnd) override;
     void InitWindow() override;
     std::wstring GetSkinFile() override;
-    void Notify(DuiLib::NotifyMsg& msg) override;
+    void Notify(TavroLib::NotifyMsg& msg) override;
 
   private:
     std::wstring m_message;

@@ -23,10 +23,10 @@ std::wstring VXMessageBox::GetSkinFile() {
     return L"VXMessageBox.xml";
 }
 
-void VXMessageBox::Notify(DuiLib::NotifyMsg& msg) {
-    if (msg.sType != DuiLib::DUI_MSGTYPE_CLICK || msg.pSender == nullptr)
+void VXMessageBox::Notify(TavroLib::NotifyMsg& msg) {
+    if (msg.type != TavroLib::kNotifyClick || msg.sender == nullptr)
         return;
-    const std::wstring& name = msg.pSender->GetName();
+    const std::wstring& name = msg.sender->GetName();
     if (name == L"cancelbtn" || name == L"closebtn") {
         Close(IDCLOSE);
     } else if (name == L"okbtn") {

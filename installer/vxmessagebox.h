@@ -21,5 +21,5 @@ class VXMessageBox : public CInstallerWindow {
     const wchar_t* GetWindowClassName() const override;
     void OnFinalMessage(HWND hWnd) override;
     std::wstring GetSkinFile() override;
-    void Notify(DuiLib::NotifyMsg& msg) override;
+    void Notify(TavroLib::NotifyMsg& msg) override;
 };

@@ -1,19 +1,19 @@
 # Framework and controls: windows, paint manager, controls, layout builder.
 list(APPEND UI_CORE_SOURCES
-    uiattr.cpp
-    uibase.cpp
-    uibutton.cpp
-    uicontainer.cpp
-    uicontrol.cpp
-    uidelegate.cpp
-    uidlgbuilder.cpp
-    uiedit.cpp
-    uieditwnd.cpp
-    uigifanim.cpp
-    uilabel.cpp
-    uimanager.cpp
-    uioption.cpp
-    uiprogress.cpp
-    uirender.cpp
-    uiresource.cpp
+    attributes.cpp
+    button.cpp
+    control.cpp
+    delegate.cpp
+    dialogbuilder.cpp
+    edit.cpp
+    gifanim.cpp
+    label.cpp
+    nativeedit.cpp
+    nativewindow.cpp
+    option.cpp
+    paintmanager.cpp
+    panel.cpp
+    progress.cpp
+    renderer.cpp
+    resources.cpp
     windowimplbase.cpp)

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-namespace DuiLib {
+namespace TavroLib {
 namespace {
 
 constexpr int kMaxCodes = 4096;  // 12-bit LZW codes
@@ -408,4 +408,4 @@ bool CGifDecoder::Draw(const Frame& f) {
     return fail();  // the data ended before the last row
 }
 
-}  // namespace DuiLib
+}  // namespace TavroLib

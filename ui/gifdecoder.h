@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <vector>
 
-namespace DuiLib {
+namespace TavroLib {
 
 class CGifDecoder {
   public:
@@ -82,4 +82,4 @@ class CGifDecoder {
     bool currentOk_ = false;
 };
 
-}  // namespace DuiLib
+}  // namespace TavroLib

@@ -14,7 +14,7 @@
 
 #include "util/logger.h"
 
-namespace DuiLib {
+namespace TavroLib {
 namespace {
 
 uint32_t Be32(const unsigned char* p) {
@@ -182,4 +182,4 @@ bool DecodeImage(const unsigned char* data, size_t size, CImageData& out) {
     return true;
 }
 
-}  // namespace DuiLib
+}  // namespace TavroLib

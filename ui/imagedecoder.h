@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <vector>
 
-namespace DuiLib {
+namespace TavroLib {
 
 struct CImageData {
     int width = 0, height = 0;
@@ -31,4 +31,4 @@ bool PeekImageSize(const unsigned char* data, size_t size, int& width, int& heig
 // images may live until the process ends. False if GDI+ cannot start.
 bool EnsureGdiplus();
 
-}  // namespace DuiLib
+}  // namespace TavroLib

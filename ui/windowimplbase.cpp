@@ -3,12 +3,12 @@
 
 #include <windowsx.h>
 
-#include "ui/uicontrol.h"
-#include "ui/uidlgbuilder.h"
+#include "ui/control.h"
+#include "ui/dialogbuilder.h"
 #include "ui/zipresource.h"
 #include "util/logger.h"
 
-namespace DuiLib {
+namespace TavroLib {
 namespace {
 
 const wchar_t kArchiveName[] = L"membuffer";
@@ -21,7 +21,7 @@ void OpenResourceArchive(const wchar_t* resourceId) {
         return;
     if (resourceId == nullptr || (!IS_INTRESOURCE(resourceId) && *resourceId == 0))
         return;
-    HINSTANCE inst = CPaintManagerUI::GetInstance();
+    HINSTANCE inst = CPaintManagerUI::GetModule();
     HRSRC res = ::FindResourceW(inst, resourceId, L"ZIPRES");
     if (res == nullptr)
         return;
@@ -37,21 +37,21 @@ void OpenResourceArchive(const wchar_t* resourceId) {
 
 }  // namespace
 
-const CNotifyPump::MessageMapEntry WindowImplBase::messageEntries[] = {
-    {DUI_MSGTYPE_CLICK, static_cast<CNotifyPump::Handler>(&WindowImplBase::OnClickEntry)},
+const CNotifyPump::HandlerEntry WindowImplBase::handlerEntries[] = {
+    {kNotifyClick, static_cast<CNotifyPump::Handler>(&WindowImplBase::OnClickEntry)},
     {nullptr, nullptr},
 };
-const CNotifyPump::MessageMap WindowImplBase::messageMap = {&CNotifyPump::messageMap,
-                                                            messageEntries};
+const CNotifyPump::HandlerTable WindowImplBase::handlerTable = {&CNotifyPump::handlerTable,
+                                                                handlerEntries};
 
-const CNotifyPump::MessageMap* WindowImplBase::GetMessageMap() const {
-    return &messageMap;
+const CNotifyPump::HandlerTable* WindowImplBase::GetHandlerTable() const {
+    return &handlerTable;
 }
 
 WindowImplBase::WindowImplBase() = default;
 
 WindowImplBase::~WindowImplBase() {
-    // The controls go with m_pm; the native window must not outlive them.
+    // The controls go with m_paintManager; the native window must not outlive them.
     DetachAndDestroy();
 }
 
@@ -64,17 +64,17 @@ UINT WindowImplBase::GetClassStyle() const {
 }
 
 void WindowImplBase::OnFinalMessage(HWND) {
-    m_pm.RemovePreMessageFilter(this);
-    m_pm.RemoveNotifier(this);
-    m_pm.RemoveAllTimers();
+    m_paintManager.RemoveMessageFilter(this);
+    m_paintManager.RemoveListener(this);
+    m_paintManager.RemoveAllTimers();
 }
 
 void WindowImplBase::InitWindow() {}
 
 void WindowImplBase::OnClick(NotifyMsg& msg) {
-    if (msg.pSender == nullptr)
+    if (msg.sender == nullptr)
         return;
-    const std::wstring& name = msg.pSender->GetName();
+    const std::wstring& name = msg.sender->GetName();
     if (name == L"closebtn") {
         Close(IDCLOSE);
     } else if (name == L"minbtn") {
@@ -94,8 +94,8 @@ LRESULT WindowImplBase::ResponseDefaultKeyEvent(WPARAM wParam) {
     return FALSE;
 }
 
-UILIB_RESOURCETYPE WindowImplBase::GetResourceType() const {
-    return UILIB_FILE;
+ResourceSource WindowImplBase::GetResourceType() const {
+    return ResourceSource::Folder;
 }
 
 std::wstring WindowImplBase::GetZipFileName() const {
@@ -150,7 +150,7 @@ LRESULT WindowImplBase::OnNcHitTest(UINT, WPARAM, LPARAM lParam, bool&) {
     RECT rcClient{};
     ::GetClientRect(m_hWnd, &rcClient);
     if (!::IsZoomed(m_hWnd)) {
-        const RECT box = m_pm.GetSizeBox();
+        const RECT box = m_paintManager.GetResizeBorder();
         if (pt.y < rcClient.top + box.top) {
             if (pt.x < rcClient.left + box.left)
                 return HTTOPLEFT;
@@ -170,16 +170,13 @@ LRESULT WindowImplBase::OnNcHitTest(UINT, WPARAM, LPARAM lParam, bool&) {
         if (pt.x > rcClient.right - box.right)
             return HTRIGHT;
     }
-    const RECT cap = m_pm.GetCaptionRect();
+    const RECT cap = m_paintManager.GetCaptionArea();
     if (pt.x >= rcClient.left + cap.left && pt.x < rcClient.right - cap.right && pt.y >= cap.top &&
         pt.y < cap.bottom) {
-        CControlUI* control = m_pm.FindControl(pt);
-        if (control != nullptr) {
-            const std::wstring cls = control->GetClass();
-            if (cls != L"ButtonUI" && cls != L"OptionUI" && cls != L"TextUI" && cls != L"EditUI" &&
-                cls != L"RichEditUI")
-                return HTCAPTION;
-        }
+        CControlUI* control = m_paintManager.FindControl(pt);
+        // Controls that take clicks stay clickable inside the caption.
+        if (control != nullptr && (control->GetInputFlags() & kTakesInput) == 0)
+            return HTCAPTION;
     }
     return HTCLIENT;
 }
@@ -196,7 +193,7 @@ LRESULT WindowImplBase::OnGetMinMaxInfo(UINT, WPARAM, LPARAM lParam, bool& bHand
         mmi->ptMaxTrackSize.x = work.right - work.left;
         mmi->ptMaxTrackSize.y = work.bottom - work.top;
     }
-    const SIZE minInfo = m_pm.GetMinInfo();
+    const SIZE minInfo = m_paintManager.GetMinimumSize();
     if (minInfo.cx > 0)
         mmi->ptMinTrackSize.x = minInfo.cx;
     if (minInfo.cy > 0)
@@ -216,7 +213,7 @@ LRESULT WindowImplBase::OnMouseHover(UINT, WPARAM, LPARAM, bool& bHandled) {
 }
 
 LRESULT WindowImplBase::OnSize(UINT, WPARAM wParam, LPARAM, bool& bHandled) {
-    const SIZE round = m_pm.GetRoundCorner();
+    const SIZE round = m_paintManager.GetCornerSize();
     if (!::IsIconic(m_hWnd) && (round.cx != 0 || round.cy != 0)) {
         RECT rc{};
         ::GetWindowRect(m_hWnd, &rc);
@@ -245,9 +242,9 @@ LRESULT WindowImplBase::OnSysCommand(UINT uMsg, WPARAM wParam, LPARAM lParam, bo
     const LRESULT lRes = ::DefWindowProcW(m_hWnd, uMsg, wParam, lParam);
     const bool zoomed = ::IsZoomed(m_hWnd) != FALSE;
     if (wasZoomed != zoomed) {
-        if (CControlUI* maxBtn = m_pm.FindControl(L"maxbtn"))
+        if (CControlUI* maxBtn = m_paintManager.FindControl(L"maxbtn"))
             maxBtn->SetVisible(!zoomed);
-        if (CControlUI* restoreBtn = m_pm.FindControl(L"restorebtn"))
+        if (CControlUI* restoreBtn = m_paintManager.FindControl(L"restorebtn"))
             restoreBtn->SetVisible(zoomed);
     }
     bHandled = true;
@@ -269,26 +266,26 @@ LRESULT WindowImplBase::OnCreate(UINT, WPARAM, LPARAM, bool&) {
     ::SetWindowPos(m_hWnd, nullptr, 0, 0, 0, 0,
                    SWP_FRAMECHANGED | SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 
-    m_pm.Init(m_hWnd);
-    m_pm.AddPreMessageFilter(this);
+    m_paintManager.BindWindow(m_hWnd);
+    m_paintManager.AddMessageFilter(this);
 
-    if (CPaintManagerUI::GetResourcePath().empty()) {
-        CPaintManagerUI::SetResourcePath(
-            (CPaintManagerUI::GetInstancePath() + GetSkinFolder()).c_str());
+    if (CPaintManagerUI::GetResourceFolder().empty()) {
+        CPaintManagerUI::SetResourceFolder(
+            (CPaintManagerUI::GetModuleFolder() + GetSkinFolder()).c_str());
     }
-    if (GetResourceType() == UILIB_ZIPRESOURCE)
+    if (GetResourceType() == ResourceSource::ZipResource)
         OpenResourceArchive(GetResourceId());
 
     CDialogBuilder builder;
     const std::wstring skin = GetSkinFile();
-    CControlUI* root = builder.Create(skin.c_str(), this, &m_pm);
+    CControlUI* root = builder.Create(skin.c_str(), this, &m_paintManager);
     if (root == nullptr) {
         LOG_ERROR(L"%ls: %ls", skin.c_str(), builder.GetLastErrorText().c_str());
         FailLayoutLoad();
     }
-    m_pm.AttachDialog(root);
-    m_pm.AddNotifier(this);
-    if (CControlUI* ok = m_pm.FindControl(L"BtnOk"))
+    m_paintManager.SetRoot(root);
+    m_paintManager.AddListener(this);
+    if (CControlUI* ok = m_paintManager.FindControl(L"BtnOk"))
         ok->SetFocus();
     InitWindow();
     return 0;
@@ -407,7 +404,7 @@ LRESULT WindowImplBase::HandleMessage(UINT uMsg, WPARAM wParam, LPARAM lParam) {
         case WM_MOUSEMOVE:
             lRes = OnMouseMove(uMsg, wParam, lParam, bHandled);
             break;
-        case WM_UI_RESERVED:
+        case kReservedMessage:
             lRes = OnReservedMessage(uMsg, wParam, lParam, bHandled);
             break;
         case WM_TIMER:
@@ -424,13 +421,13 @@ LRESULT WindowImplBase::HandleMessage(UINT uMsg, WPARAM wParam, LPARAM lParam) {
     lRes = HandleCustomMessage(uMsg, wParam, lParam, bHandled);
     if (bHandled)
         return lRes;
-    if (m_pm.MessageHandler(uMsg, wParam, lParam, lRes))
+    if (m_paintManager.MessageHandler(uMsg, wParam, lParam, lRes))
         return lRes;
     return CWindowWnd::HandleMessage(uMsg, wParam, lParam);
 }
 
 void WindowImplBase::Notify(NotifyMsg& msg) {
-    LoopDispatch(msg);
+    DispatchByType(msg);
 }
 
 LRESULT WindowImplBase::MessageHandler(UINT uMsg, WPARAM wParam, LPARAM, bool& bHandled) {
@@ -447,4 +444,4 @@ CControlUI* WindowImplBase::CreateControl(const wchar_t*) {
     return nullptr;
 }
 
-}  // namespace DuiLib
+}  // namespace TavroLib

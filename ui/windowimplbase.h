@@ -5,10 +5,10 @@
 
 #include <string>
 
-#include "ui/uibase.h"
-#include "ui/uimanager.h"
+#include "ui/nativewindow.h"
+#include "ui/paintmanager.h"
 
-namespace DuiLib {
+namespace TavroLib {
 
 class CControlUI;
 
@@ -35,7 +35,7 @@ class WindowImplBase : public CWindowWnd,
     virtual std::wstring GetSkinFile() = 0;
     // Escape: Close(IDOK), handled; Enter: not handled (0).
     virtual LRESULT ResponseDefaultKeyEvent(WPARAM wParam);
-    virtual UILIB_RESOURCETYPE GetResourceType() const;
+    virtual ResourceSource GetResourceType() const;
     virtual std::wstring GetZipFileName() const;
     // Id of the "ZIPRES" resource (MAKEINTRESOURCEW(102) for the installer); null for none.
     virtual const wchar_t* GetResourceId() const;
@@ -65,25 +65,25 @@ class WindowImplBase : public CWindowWnd,
     virtual LRESULT OnTimer(UINT uMsg, WPARAM wParam, LPARAM lParam, bool& bHandled);
     virtual LRESULT OnReservedMessage(UINT uMsg, WPARAM wParam, LPARAM lParam, bool& bHandled);
 
-    // INotifyUI: through the message map ("click" to OnClick).
+    // INotifyUI: through the handler table ("click" to OnClick).
     void Notify(NotifyMsg& msg) override;
     // IMessageFilterUI: VK_RETURN and VK_ESCAPE key-downs to ResponseDefaultKeyEvent.
     LRESULT MessageHandler(UINT uMsg, WPARAM wParam, LPARAM lParam, bool& bHandled) override;
     // IDialogBuilderCallback: no element types of its own.
-    CControlUI* CreateControl(const wchar_t* pstrClass) override;
+    CControlUI* CreateControl(const wchar_t* typeName) override;
 
-    CControlUI* FindControl(const wchar_t* pstrName) const { return m_pm.FindControl(pstrName); }
-    CPaintManagerUI& GetPaintManager() { return m_pm; }
+    CControlUI* FindControl(const wchar_t* name) const { return m_paintManager.FindControl(name); }
+    CPaintManagerUI& GetPaintManager() { return m_paintManager; }
 
   protected:
-    const MessageMap* GetMessageMap() const override;
-    static const MessageMap messageMap;
-    static const MessageMapEntry messageEntries[];
+    const HandlerTable* GetHandlerTable() const override;
+    static const HandlerTable handlerTable;
+    static const HandlerEntry handlerEntries[];
     void OnClickEntry(NotifyMsg& msg) { OnClick(msg); }
     // The failure path of a layout that cannot be built; does not return.
     [[noreturn]] void FailLayoutLoad();
 
-    CPaintManagerUI m_pm;
+    CPaintManagerUI m_paintManager;
 };
 
-}  // namespace DuiLib
+}  // namespace TavroLib

@@ -8,7 +8,7 @@
 #include "util/logger.h"
 #include "util/string_util.h"
 
-namespace DuiLib {
+namespace TavroLib {
 namespace {
 
 using MemoryFile = CZipResource::MemoryFile;
@@ -219,4 +219,4 @@ bool CZipResource::ReadEntry(const wchar_t* entry, std::vector<unsigned char>& o
     return true;
 }
 
-}  // namespace DuiLib
+}  // namespace TavroLib

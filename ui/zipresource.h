@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-namespace DuiLib {
+namespace TavroLib {
 
 class CZipResource {
   public:
@@ -52,4 +52,4 @@ class CZipResource {
     unsigned openCount_ = 0;
 };
 
-}  // namespace DuiLib
+}  // namespace TavroLib

@@ -78,7 +78,7 @@ using UniqueRegion = vorn::ScopedHandle<RegionTraits>;
 // pixel larger than the window), and the screen agrees with it at the corners:
 // the desktop outside the region, the window (colour `inside`, if known) within.
 void ExpectRoundCorners(const Shown& s, uint32_t inside) {
-    const SIZE round = s.window.Window()->GetPaintManager().GetRoundCorner();
+    const SIZE round = s.window.Window()->GetPaintManager().GetCornerSize();
     EXPECT_EQ(round.cx, 2);
     EXPECT_EQ(round.cy, 2);
     UniqueRegion region(::CreateRectRgn(0, 0, 0, 0));
@@ -169,7 +169,7 @@ TEST(Layouts, ProgressWindow) {
     EXPECT_EQ(s.shot.At(80, 433), kProgressBack);
     EXPECT_EQ(s.shot.At(720, 433), kProgressBack);
     EXPECT_EQ(s.shot.At(400, 427), kWindowBack);
-    auto* bar = static_cast<DuiLib::CProgressUI*>(s.window.Window()->FindControl(L"process"));
+    auto* bar = static_cast<TavroLib::CProgressUI*>(s.window.Window()->FindControl(L"process"));
     ASSERT_NE(bar, nullptr);
     EXPECT_EQ(bar->GetValue(), 0);
     // "CurDownNumLabel" in "#FFFFFF".
@@ -244,7 +244,7 @@ TEST(SkinArchive, EmbeddedInTheInstaller) {
     EXPECT_EQ(std::string(reinterpret_cast<const char*>(bytes), 4), std::string("PK\x03\x04", 4));
 
     // Every layout and image the windows name opens from it.
-    DuiLib::CZipResource archive;
+    TavroLib::CZipResource archive;
     ASSERT_TRUE(archive.OpenMemory(L"check", bytes, size));
     for (const wchar_t* entry :
          {L"CheckWnd.xml", L"InstallWnd.xml", L"ProcessWnd.xml", L"CompleteWnd.xml",

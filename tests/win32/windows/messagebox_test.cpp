@@ -124,7 +124,7 @@ TEST(MessageInfoBox, WithoutMessageShowsUnknownErrorAndOkCloses) {
     WindowThread w([] { return std::make_unique<MessageInfoBox>(); });
     HWND hwnd = vorn::gui::WaitWindow(L"MessageInfoBoxUI", 10000);
     ASSERT_NE(hwnd, nullptr);
-    DuiLib::CControlUI* label = w.Window()->FindControl(L"label");
+    TavroLib::CControlUI* label = w.Window()->FindControl(L"label");
     ASSERT_NE(label, nullptr);
     EXPECT_EQ(label->GetText(), L"未知异常");
     EXPECT_EQ(static_cast<MessageInfoBox*>(w.Window())->Message(), L"未知异常");

@@ -76,12 +76,12 @@ int main(int argc, char** argv) {
     ::Sleep(1000);  // past the first frames and the archive's first reads
     PrintMemory("window open");
 
-    auto* gif = static_cast<DuiLib::CGifAnimUI*>(nullptr);
+    auto* gif = static_cast<TavroLib::CGifAnimUI*>(nullptr);
     window.Window()->GetPaintManager().GetRoot()->ForEach(
-        [](DuiLib::CControlUI* c, void* out) {
-            if (c->GetClass() != L"GifAnimUI")
+        [](TavroLib::CControlUI* c, void* out) {
+            if (c->GetTypeName() != L"GifAnimUI")
                 return true;
-            *static_cast<DuiLib::CGifAnimUI**>(out) = static_cast<DuiLib::CGifAnimUI*>(c);
+            *static_cast<TavroLib::CGifAnimUI**>(out) = static_cast<TavroLib::CGifAnimUI*>(c);
             return false;
         },
         &gif);

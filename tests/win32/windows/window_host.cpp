@@ -12,9 +12,9 @@ namespace vorn::test {
 void InitToolkit() {
     static std::once_flag once;
     std::call_once(once, [] {
-        DuiLib::CPaintManagerUI::SetInstance(::GetModuleHandleW(nullptr));
-        DuiLib::CPaintManagerUI::SetResourcePath(
-            (DuiLib::CPaintManagerUI::GetInstancePath() + L"\\skin").c_str());
+        TavroLib::CPaintManagerUI::SetModule(::GetModuleHandleW(nullptr));
+        TavroLib::CPaintManagerUI::SetResourceFolder(
+            (TavroLib::CPaintManagerUI::GetModuleFolder() + L"\\skin").c_str());
     });
 }
 

@@ -10,7 +10,7 @@
 #include <string>
 #include <thread>
 
-#include "ui/uilib.h"
+#include "ui/toolkit.h"
 #include "util/win_handle.h"
 
 namespace vorn::test {
@@ -19,7 +19,7 @@ namespace vorn::test {
 void InitToolkit();
 
 // A window that loads one layout of the embedded skin archive and does nothing else.
-class LayoutWindow : public DuiLib::WindowImplBase {
+class LayoutWindow : public TavroLib::WindowImplBase {
   public:
     LayoutWindow(const wchar_t* className, const wchar_t* skinFile)
         : m_className(className), m_skinFile(skinFile) {}
@@ -27,8 +27,8 @@ class LayoutWindow : public DuiLib::WindowImplBase {
     std::wstring GetSkinFolder() override { return std::wstring(); }
     std::wstring GetSkinFile() override { return m_skinFile; }
     LRESULT ResponseDefaultKeyEvent(WPARAM) override { return 0; }
-    DuiLib::UILIB_RESOURCETYPE GetResourceType() const override {
-        return DuiLib::UILIB_ZIPRESOURCE;
+    TavroLib::ResourceSource GetResourceType() const override {
+        return TavroLib::ResourceSource::ZipResource;
     }
     const wchar_t* GetResourceId() const override { return MAKEINTRESOURCEW(102); }
 
@@ -55,7 +55,7 @@ class KeyWatch {
 
 class WindowThread {
   public:
-    using Factory = std::function<std::unique_ptr<DuiLib::WindowImplBase>()>;
+    using Factory = std::function<std::unique_ptr<TavroLib::WindowImplBase>()>;
 
     explicit WindowThread(Factory make);
     ~WindowThread();  // closes the window if it is still open, joins
@@ -64,7 +64,7 @@ class WindowThread {
 
     // Null when Create failed. The object may be read while its thread waits in the loop.
     HWND Hwnd() const { return m_hwnd; }
-    DuiLib::WindowImplBase* Window() const { return m_window.get(); }
+    TavroLib::WindowImplBase* Window() const { return m_window.get(); }
     // Waits for ShowModal to return; false on time-out.
     bool WaitClosed(DWORD timeoutMs, UINT& code);
     bool IsOpen() const { return m_hwnd != nullptr && ::IsWindow(m_hwnd); }
@@ -73,7 +73,7 @@ class WindowThread {
   private:
     void Run(Factory make);
 
-    std::unique_ptr<DuiLib::WindowImplBase> m_window;
+    std::unique_ptr<TavroLib::WindowImplBase> m_window;
     HWND m_hwnd = nullptr;
     UniqueHandle m_created;
     UniqueHandle m_done;

@@ -1,9 +1,9 @@
 // Attribute values of the layouts: colours, alignment words, images, numbers.
 #include <gtest/gtest.h>
 
-#include "ui/uiattr.h"
+#include "ui/attributes.h"
 
-using namespace DuiLib;
+using namespace TavroLib;
 
 TEST(UiAttr, ColoursReadAsArgbWithOptionalPrefixes) {
     DWORD c = 1;

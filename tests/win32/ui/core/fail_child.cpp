@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "ui/uilib.h"
+#include "ui/toolkit.h"
 
 namespace {
 
@@ -18,14 +18,14 @@ std::wstring Option(const std::wstring& cmd, const std::wstring& name) {
     return cmd.substr(b, e == std::wstring::npos ? std::wstring::npos : e - b);
 }
 
-class FailWnd : public DuiLib::WindowImplBase {
+class FailWnd : public TavroLib::WindowImplBase {
   public:
     FailWnd(std::wstring layout, int resource) : layout_(std::move(layout)), resource_(resource) {}
-    const wchar_t* GetWindowClassName() const override { return L"UiCoreFailWndUI"; }
+    const wchar_t* GetWindowClassName() const override { return L"UiCoreFailWindow"; }
     std::wstring GetSkinFolder() override { return L""; }
     std::wstring GetSkinFile() override { return layout_; }
-    DuiLib::UILIB_RESOURCETYPE GetResourceType() const override {
-        return DuiLib::UILIB_ZIPRESOURCE;
+    TavroLib::ResourceSource GetResourceType() const override {
+        return TavroLib::ResourceSource::ZipResource;
     }
     const wchar_t* GetResourceId() const override { return MAKEINTRESOURCEW(resource_); }
     void InitWindow() override { Close(IDCLOSE); }
@@ -40,8 +40,8 @@ class FailWnd : public DuiLib::WindowImplBase {
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     const std::wstring cmd = ::GetCommandLineW();
     const std::wstring res = Option(cmd, L"resource");
-    DuiLib::CPaintManagerUI::SetInstance(instance);
-    DuiLib::CPaintManagerUI::SetResourcePath(L"Z:\\nonexistent\\skin");
+    TavroLib::CPaintManagerUI::SetModule(instance);
+    TavroLib::CPaintManagerUI::SetResourceFolder(L"Z:\\nonexistent\\skin");
     FailWnd w(Option(cmd, L"layout"), res.empty() ? 102 : _wtoi(res.c_str()));
     if (w.Create(nullptr, L"Velto加速器安装程序", 0x10CE0000, 0x100) == nullptr)
         return 2;

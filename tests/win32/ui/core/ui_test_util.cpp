@@ -1,6 +1,6 @@
 #include "ui_test_util.h"
 
-#include "ui/uimanager.h"
+#include "ui/paintmanager.h"
 #include "ui/zipresource.h"
 
 namespace uitest {
@@ -21,7 +21,7 @@ bool OpenTestArchive(int id) {
     std::vector<unsigned char> bytes;
     if (!ResourceBytes(id, bytes))
         return false;
-    return DuiLib::CZipResource::Instance().OpenMemory(L"membuffer", bytes.data(), bytes.size());
+    return TavroLib::CZipResource::Instance().OpenMemory(L"membuffer", bytes.data(), bytes.size());
 }
 
 void Pump(DWORD ms, const std::function<bool()>& done) {
@@ -31,7 +31,7 @@ void Pump(DWORD ms, const std::function<bool()>& done) {
         if (done && done())
             return;
         while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            if (!DuiLib::CPaintManagerUI::TranslateMessage(&msg)) {
+            if (!TavroLib::CPaintManagerUI::PreTranslate(&msg)) {
                 ::TranslateMessage(&msg);
                 ::DispatchMessageW(&msg);
             }

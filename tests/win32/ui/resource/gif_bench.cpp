@@ -57,7 +57,7 @@ int wmain(int argc, wchar_t** argv) {
         return 1;
     }
     const size_t before = CommittedBytes();
-    DuiLib::CGifDecoder gif;
+    TavroLib::CGifDecoder gif;
     double t0 = NowMs();
     if (!gif.Open(bytes)) {
         std::fwprintf(stderr, L"not a readable GIF\n");
@@ -93,7 +93,7 @@ int wmain(int argc, wchar_t** argv) {
         Mib(CommittedBytes() - before));
 
     // For comparison: GDI+ composing the same frames.
-    if (DuiLib::EnsureGdiplus()) {
+    if (TavroLib::EnsureGdiplus()) {
         IStream* stream = ::SHCreateMemStream(bytes.data(), static_cast<UINT>(bytes.size()));
         const size_t gdipBefore = CommittedBytes();
         std::unique_ptr<Gdiplus::Bitmap> bitmap(Gdiplus::Bitmap::FromStream(stream));
@@ -112,7 +112,7 @@ int wmain(int argc, wchar_t** argv) {
     }
     if (argc > 3) {
         const vorn::test::Bytes zipBytes = vorn::test::ReadFileBytes(argv[3]);
-        DuiLib::CZipResource zip;
+        TavroLib::CZipResource zip;
         t0 = NowMs();
         const bool opened = zip.OpenMemory(L"membuffer", zipBytes.data(), zipBytes.size());
         const double zipOpenMs = NowMs() - t0;

@@ -14,7 +14,7 @@
 #include "ui/gifdecoder.h"
 #include "ui/imagedecoder.h"
 
-using DuiLib::CGifDecoder;
+using TavroLib::CGifDecoder;
 using vorn::test::Bytes;
 using vorn::test::GifFrame;
 using vorn::test::MakeGif;
@@ -266,7 +266,7 @@ TEST(GifDecoder, MovieMatchesGdiplus) {
     // Decoding touched no pixel yet: one canvas besides the file.
     EXPECT_LT(gif.MemoryBytes(), bytes.size() + 800u * 360 * 4 + 64 * 1024);
 
-    ASSERT_TRUE(DuiLib::EnsureGdiplus());
+    ASSERT_TRUE(TavroLib::EnsureGdiplus());
     std::unique_ptr<IStream, ComRelease> stream(
         ::SHCreateMemStream(bytes.data(), static_cast<UINT>(bytes.size())));
     ASSERT_TRUE(stream);

@@ -14,8 +14,8 @@
 #include "ui/gifdecoder.h"
 #include "ui/imagedecoder.h"
 
-using DuiLib::CImageData;
-using DuiLib::DecodeImage;
+using TavroLib::CImageData;
+using TavroLib::DecodeImage;
 using vorn::test::Bytes;
 
 namespace {
@@ -26,7 +26,7 @@ int Channel(uint32_t p, int shift) {
 
 // Encodes an opaque picture with GDI+'s own JPEG encoder.
 Bytes EncodeJpeg(int width, int height, uint32_t leftRgb, uint32_t rightRgb) {
-    if (!DuiLib::EnsureGdiplus())
+    if (!TavroLib::EnsureGdiplus())
         return {};
     Gdiplus::Bitmap bitmap(width, height, PixelFormat24bppRGB);
     for (int y = 0; y < height; ++y) {
@@ -158,7 +158,7 @@ TEST(ImageDecoder, RefusesBadDataAndAbsurdSizes) {
         EXPECT_FALSE(DecodeImage(huge.data(), huge.size(), image)) << w << "x" << h;
         int pw = 0, ph = 0;
         if (w <= 0x7FFFFFFF) {
-            EXPECT_TRUE(DuiLib::PeekImageSize(huge.data(), huge.size(), pw, ph));
+            EXPECT_TRUE(TavroLib::PeekImageSize(huge.data(), huge.size(), pw, ph));
             EXPECT_EQ(uint32_t(pw), w);
             EXPECT_EQ(uint32_t(ph), h);
         }
@@ -167,7 +167,7 @@ TEST(ImageDecoder, RefusesBadDataAndAbsurdSizes) {
     const Bytes jpeg = {0xFF, 0xD8, 0xFF, 0xE0, 0x00, 0x04, 0x00, 0x00, 0xFF, 0xC0, 0x00, 0x0B,
                         0x08, 0xEA, 0x60, 0xEA, 0x60, 0x01, 0x01, 0x11, 0x00, 0xFF, 0xD9};
     int pw = 0, ph = 0;
-    ASSERT_TRUE(DuiLib::PeekImageSize(jpeg.data(), jpeg.size(), pw, ph));
+    ASSERT_TRUE(TavroLib::PeekImageSize(jpeg.data(), jpeg.size(), pw, ph));
     EXPECT_EQ(pw, 60000);
     EXPECT_EQ(ph, 60000);
     EXPECT_FALSE(DecodeImage(jpeg.data(), jpeg.size(), image));
@@ -198,7 +198,7 @@ TEST(ImageDecoder, SkinImages) {
     const Bytes movie = vorn::test::ReadFileBytes(skin + L"\\movie.gif");
     CImageData first;
     ASSERT_TRUE(DecodeImage(movie.data(), movie.size(), first));
-    DuiLib::CGifDecoder gif;
+    TavroLib::CGifDecoder gif;
     ASSERT_TRUE(gif.Open(movie));
     ASSERT_TRUE(gif.DecodeFrame(0));
     int differing = 0;

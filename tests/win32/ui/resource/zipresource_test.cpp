@@ -11,7 +11,7 @@
 #include "util/logger.h"
 #include "util/string_util.h"
 
-using DuiLib::CZipResource;
+using TavroLib::CZipResource;
 using vorn::test::Bytes;
 using vorn::test::MakeZip;
 using vorn::test::ZipEntry;

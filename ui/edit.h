@@ -1,0 +1,47 @@
+// Text box: drawn by the toolkit, typed into through a native EDIT window that
+// is laid over it while it has the focus.
+#pragma once
+
+#include "ui/label.h"
+
+namespace TavroLib {
+
+class CNativeEdit;
+
+class CEditUI : public CLabelUI {
+  public:
+    CEditUI();
+    ~CEditUI() override;
+
+    std::wstring GetTypeName() const override;  // "EditUI"
+    UINT GetInputFlags() const override;
+
+    // While typing, the native window's text.
+    std::wstring GetText() const override;
+    DWORD GetNativeBkColor() const { return m_nativeBkColor; }
+    void SetNativeBkColor(DWORD argb) { m_nativeBkColor = argb; }
+    int GetMaxChar() const { return m_maxChars; }
+
+    using CControlUI::SetPos;
+    void SetPos(RECT rc, bool invalidate = true) override;  // moves the native window too
+    void SetVisible(bool visible = true) override;
+    void SetAttribute(const wchar_t* attribute, const wchar_t* value) override;
+    void OnEvent(ControlEvent& event) override;
+
+    // The rectangle of the native window, in client coordinates.
+    RECT GetNativeRect() const;
+    HWND GetNativeWindow() const;
+    // Called by the native window: its text is kept and it is gone.
+    void OnNativeClosed(const std::wstring& text);
+
+  protected:
+    void OnTextChanged() override;
+    void PaintText(PaintContext& ctx) override;
+    void StartEditing();
+
+    CNativeEdit* m_native = nullptr;
+    DWORD m_nativeBkColor = 0xFFFFFFFF;
+    int m_maxChars = 255;
+};
+
+}  // namespace TavroLib

@@ -1,0 +1,59 @@
+// Drawing helpers over GDI+ on the paint manager's back buffer.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <string>
+
+namespace Gdiplus {
+class Graphics;
+}
+
+namespace TavroLib {
+
+class CPaintManagerUI;
+struct FontInfo;
+struct SkinImage;
+
+struct PaintContext {
+    HDC hdc = nullptr;
+    Gdiplus::Graphics* graphics = nullptr;
+    CPaintManagerUI* manager = nullptr;
+    RECT rcPaint{};
+    // The back buffer's pixels (top-down BGRA) when they may be written
+    // directly, and the clip rectangle in force; ClipScope keeps it.
+    uint32_t* bits = nullptr;
+    int bitsWidth = 0;
+    int bitsHeight = 0;
+    RECT clip{};
+};
+
+// Restricts drawing to rc (intersected with what is allowed already) for its lifetime.
+class ClipScope {
+  public:
+    ClipScope(PaintContext& ctx, const RECT& rc);
+    ~ClipScope();
+    ClipScope(const ClipScope&) = delete;
+    ClipScope& operator=(const ClipScope&) = delete;
+
+  private:
+    PaintContext& ctx_;
+    unsigned state_ = 0;
+    RECT oldClip_{};
+};
+
+namespace Render {
+
+// Solid fill; a rounded rectangle when round has a non-zero side.
+void FillRect(PaintContext& ctx, const RECT& rc, DWORD argb, SIZE round);
+void DrawBorder(PaintContext& ctx, const RECT& rc, int size, DWORD argb, SIZE round);
+// The whole image stretched into dest.
+void DrawImage(PaintContext& ctx, const SkinImage& image, const RECT& dest);
+void DrawPixels(PaintContext& ctx, const void* pixels, int width, int height, const RECT& dest);
+// Single-line text with the DT_ alignment flags of style; alpha of argb ignored.
+void DrawText(PaintContext& ctx, const std::wstring& text, const RECT& rc, const FontInfo* font,
+              DWORD argb, UINT style);
+
+}  // namespace Render
+}  // namespace TavroLib
