@@ -103,5 +103,8 @@ rc=$?
 child=""
 if [ "$limit" != 0 ] && [ "$rc" -eq 124 ]; then
   echo "wine-run.sh: $(basename "$1") did not end within $limit s; its Wine processes were ended" >&2
+elif [ "$rc" -ne 0 ]; then
+  # Wine passes on the low byte of a Windows exit code (5 for an access violation).
+  echo "wine-run.sh: $(basename "$1") ($arch) ended with status $rc" >&2
 fi
 exit $rc
