@@ -16,7 +16,9 @@ for a in "$@"; do
   esac
 done
 
-if [ "$(id -u)" -eq 0 ]; then
+if [ "${VORN_PACKAGES_CHECKED:-0}" = 1 ]; then
+  :
+elif [ "$(id -u)" -eq 0 ]; then
   tools/setup/install-packages.sh
 else
   echo "build.sh: not root, assuming the packages are installed"
@@ -30,10 +32,14 @@ configure() {  # preset
   rm -f "$log"
 }
 
-configure host
-cmake --build --preset host
+build() {  # preset
+  local started=$SECONDS
+  configure "$1"
+  cmake --build --preset "$1"
+  echo "build.sh: $1 built in $((SECONDS - started)) s"
+}
+
+build host
 for a in "${arches[@]}"; do
-  preset=$(vorn_arch_preset "$a")
-  configure "$preset"
-  cmake --build --preset "$preset"
+  build "$(vorn_arch_preset "$a")"
 done

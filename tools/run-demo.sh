@@ -18,7 +18,7 @@ case "$VORN_ARCHES" in
 esac
 extra=()
 [ "$arch" = i686 ] || extra=("$arch")
-tools/build.sh "${extra[@]}" > build/demo-build.log 2>&1 || { tail -50 build/demo-build.log; exit 1; }
+VORN_PACKAGES_CHECKED=1 tools/build.sh "${extra[@]}" > build/demo-build.log 2>&1 || { tail -50 build/demo-build.log; exit 1; }
 
 exe=build/$(vorn_arch_preset "$arch")/bin/VeltoInstaller.exe
 root=$PWD/build/demo/wine

@@ -212,6 +212,7 @@ build_target() {  # i686 | x86_64
   AR=$HOST-ar
   mkdir -p "$PREFIX" "$STAMPS"
   log "target $HOST"
+  local started=$SECONDS
 
   build_openssl
   build_httplib
@@ -229,6 +230,7 @@ build_target() {  # i686 | x86_64
     done
   } > "$PREFIX/versions.txt"
   cat "$PREFIX/versions.txt"
+  log "target $HOST ready in $((SECONDS - started)) s"
 }
 
 [ $# -gt 0 ] || set -- i686
