@@ -38,8 +38,9 @@ vorn_wine_why_not() {  # arch
     echo "$loader is not installed"
     return 0
   fi
-  out=$("$loader" --version 2>&1 | head -n1)
-  echo "$loader does not start${out:+ ($out)}"
+  # the shell's own complaint ends in the reason: "...: Exec format error"
+  out=$( ("$loader" --version) 2>&1 | head -n1)
+  echo "$loader does not start${out:+: ${out##*: }}"
 }
 
 # The architecture of a Windows executable, from its PE header.
