@@ -625,3 +625,51 @@ TEST_F(UiWindow, LayoutThatCannotBeBuiltEndsTheProcessWithCode1) {
     EXPECT_FALSE(RunFailingChild(L"--layout=TestWnd.xml", code));
     EXPECT_EQ(0u, code);
 }
+
+TEST_F(UiWindow, ArchiveWindowsNeverReadTheResourceFolder) {
+    ASSERT_FALSE(vorn::test::Arg("fail-child").empty());
+    // A folder that holds the layout and an image, as a "skin" folder would.
+    vorn::test::TempDir dir;
+    const std::wstring folder = dir.File(L"skin");
+    ASSERT_TRUE(::CreateDirectoryW(folder.c_str(), nullptr));
+    std::vector<unsigned char> zipBytes;
+    ASSERT_TRUE(uitest::ResourceBytes(102, zipBytes));
+    CZipResource testSkin;
+    ASSERT_TRUE(testSkin.OpenMemory(L"test", zipBytes.data(), zipBytes.size()));
+    std::vector<unsigned char> layout, image;
+    ASSERT_TRUE(testSkin.ReadEntry(L"TestWnd.xml", layout));
+    ASSERT_TRUE(testSkin.ReadEntry(L"Close.png", image));
+    ASSERT_TRUE(vorn::test::WriteBytes(folder + L"\\TestWnd.xml",
+                                       std::string(layout.begin(), layout.end())));
+    ASSERT_TRUE(
+        vorn::test::WriteBytes(folder + L"\\Folder.png", std::string(image.begin(), image.end())));
+
+    // A corrupt or missing archive fails the layout build; the folder's copy is not used.
+    for (const wchar_t* resource : {L"103", L"105"}) {
+        SCOPED_TRACE(resource);
+        DWORD code = 0;
+        EXPECT_TRUE(RunFailingChild(
+            L"--layout=TestWnd.xml --resource=" + std::wstring(resource) + L" --folder=" + folder,
+            code));
+        EXPECT_EQ(1u, code);
+    }
+    // The folder itself is readable: a process without archive windows takes it.
+    SetArchiveOnly(false);
+    CZipResource::Instance().Close();
+    CPaintManagerUI::SetResourceFolder(folder.c_str());
+    std::vector<unsigned char> bytes;
+    EXPECT_TRUE(ReadResourceBytes(L"Folder.png", bytes));
+
+    // Once an archive window exists, images come from the archive alone.
+    {
+        TestWnd w;
+        ASSERT_NE(nullptr, w.Make());
+        EXPECT_TRUE(IsArchiveOnly());
+        w.Close(8);
+        EXPECT_EQ(8u, w.ShowModal());
+    }
+    EXPECT_FALSE(ReadResourceBytes(L"Folder.png", bytes));
+    CZipResource::Instance().Close();
+    EXPECT_FALSE(ReadResourceBytes(L"Folder.png", bytes));
+    EXPECT_EQ(nullptr, GetCachedImage(L"Folder.png"));
+}
