@@ -148,6 +148,37 @@ void CPaintManagerUI::BindWindow(HWND hWnd) {
     EnsureGdiplus();
 }
 
+bool CPaintManagerUI::IsWindowThread() const {
+    HWND hWnd = m_window;
+    if (hWnd == nullptr || !::IsWindow(hWnd))
+        return true;
+    return ::GetWindowThreadProcessId(hWnd, nullptr) == ::GetCurrentThreadId();
+}
+
+bool CPaintManagerUI::PostToWindowThread(WindowTask task, const char* name) {
+    if (!m_taskPoster || !task)
+        return false;
+    return m_taskPoster(std::move(task), name);
+}
+
+bool CPaintManagerUI::HoldsControl(const CControlUI* control) const {
+    if (control == nullptr || m_root == nullptr)
+        return false;
+    struct Search {
+        const CControlUI* wanted;
+        bool found;
+    } search{control, false};
+    m_root->ForEach(
+        [](CControlUI* c, void* data) {
+            auto* s = static_cast<Search*>(data);
+            if (c == s->wanted)
+                s->found = true;
+            return !s->found;
+        },
+        &search);
+    return search.found;
+}
+
 SIZE CPaintManagerUI::GetClientSize() const {
     RECT rc{};
     if (m_window != nullptr)

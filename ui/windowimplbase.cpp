@@ -49,7 +49,12 @@ const CNotifyPump::HandlerTable* WindowImplBase::GetHandlerTable() const {
     return &handlerTable;
 }
 
-WindowImplBase::WindowImplBase() = default;
+WindowImplBase::WindowImplBase() {
+    // Control changes made on other threads come back through the task channel.
+    m_paintManager.SetTaskPoster([this](CPaintManagerUI::WindowTask task, const char* name) {
+        return PostUITask([task = std::move(task)](CWindowWnd*) { task(); }, name);
+    });
+}
 
 WindowImplBase::~WindowImplBase() {
     // The controls go with m_paintManager; the native window must not outlive them.

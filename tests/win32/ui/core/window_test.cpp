@@ -11,6 +11,7 @@
 #include "ui/toolkit.h"
 #include "ui/zipresource.h"
 #include "ui_test_util.h"
+#include "util/win_handle.h"
 
 using namespace TavroLib;
 
@@ -672,4 +673,74 @@ TEST_F(UiWindow, ArchiveWindowsNeverReadTheResourceFolder) {
     CZipResource::Instance().Close();
     EXPECT_FALSE(ReadResourceBytes(L"Folder.png", bytes));
     EXPECT_EQ(nullptr, GetCachedImage(L"Folder.png"));
+}
+
+TEST_F(UiWindow, TextSetOnAWorkerReachesTheControlOnTheWindowThread) {
+    TestWnd w;
+    ASSERT_NE(nullptr, w.Make());
+    CLabelUI* lbl = w.Find<CLabelUI>(L"lbl");
+    ASSERT_NE(nullptr, lbl);
+    const std::wstring before = lbl->GetText();
+
+    // Opens the edit's native window: a text set from a worker must not touch
+    // it from there (the worker would wait for this thread, which waits for it).
+    CEditUI* edit = w.Find<CEditUI>(L"edit");
+    w.Click(L"edit");
+    uitest::Pump(2000, [&] { return edit->GetNativeWindow() != nullptr; });
+    HWND native = edit->GetNativeWindow();
+    ASSERT_NE(nullptr, native);
+
+    vorn::UniqueHandle done(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    std::thread worker([&] {
+        lbl->SetText(L"from the worker");
+        edit->SetText(L"D:\\Worker");
+        ::SetEvent(done.Get());
+    });
+    // This thread pumps nothing meanwhile: the worker must not need it.
+    const DWORD waited = ::WaitForSingleObject(done.Get(), 5000);
+    EXPECT_EQ(WAIT_OBJECT_0, waited) << "SetText waited for the window's thread";
+    EXPECT_EQ(before, lbl->GetText()) << "the text changed on the worker's thread";
+    if (waited != WAIT_OBJECT_0)
+        uitest::Pump(2000, [&] { return ::WaitForSingleObject(done.Get(), 0) == WAIT_OBJECT_0; });
+    worker.join();
+
+    uitest::Pump(2000, [&] { return lbl->GetText() != before; });
+    EXPECT_EQ(L"from the worker", lbl->GetText());
+    wchar_t shown[64] = {};
+    ::GetWindowTextW(native, shown, 64);
+    EXPECT_STREQ(L"D:\\Worker", shown);
+
+    // Once the window is closing, posted texts are dropped.
+    w.Close(8);
+    std::thread late([&] { lbl->SetText(L"too late"); });
+    late.join();
+    EXPECT_EQ(8u, w.ShowModal());
+}
+
+TEST_F(UiWindow, TextSetOnAnOpenEditShowsInItsNativeWindow) {
+    TestWnd w;
+    ASSERT_NE(nullptr, w.Make());
+    CEditUI* edit = w.Find<CEditUI>(L"edit");
+    ASSERT_NE(nullptr, edit);
+    w.Click(L"edit");
+    uitest::Pump(2000, [&] { return edit->GetNativeWindow() != nullptr; });
+    HWND native = edit->GetNativeWindow();
+    ASSERT_NE(nullptr, native);
+    auto shown = [&] {
+        wchar_t text[64] = {};
+        ::GetWindowTextW(native, text, 64);
+        return std::wstring(text);
+    };
+    ::SetWindowTextW(native, L"typed");  // the user types
+    // The control's own text is still empty: clearing must reach what is shown.
+    edit->SetText(L"");
+    EXPECT_EQ(L"", shown());
+    EXPECT_EQ(L"", edit->GetText());
+    edit->SetText(L"C:\\Vorn\\");
+    EXPECT_EQ(L"C:\\Vorn\\", shown());
+    ::SetWindowTextW(native, L"typed again");
+    edit->SetText(L"C:\\Vorn\\");  // the same as the control's text, not as what is shown
+    EXPECT_EQ(L"C:\\Vorn\\", shown());
+    w.Close(8);
+    EXPECT_EQ(8u, w.ShowModal());
 }
