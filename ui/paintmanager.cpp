@@ -634,6 +634,14 @@ void CPaintManagerUI::ShowToolTip(CControlUI* control) {
         m_toolInfo.lpszText = const_cast<wchar_t*>(L"");
         ::SendMessageW(m_toolTipWnd, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&m_toolInfo));
         ::SendMessageW(m_toolTipWnd, TTM_SETMAXTIPWIDTH, 0, 400);
+        // The layout's face, not the system's: its texts are written for it
+        // (the system font may lack their characters).
+        const FontInfo* font = GetFontAt(m_defaultFont);
+        if (font == nullptr)
+            font = GetFontAt(0);
+        if (font != nullptr && font->handle != nullptr) {
+            ::SendMessageW(m_toolTipWnd, WM_SETFONT, reinterpret_cast<WPARAM>(font->handle), FALSE);
+        }
     }
     m_toolTipControl = control;
     m_toolTipText = control->GetToolTip();

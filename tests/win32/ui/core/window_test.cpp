@@ -545,7 +545,16 @@ TEST_F(UiWindow, PaintsColoursImagesAndText) {
     ::SendMessageW(w.GetHandle(), WM_MOUSEMOVE, 0, MAKELPARAM(c.x, c.y));
     ::SendMessageW(w.GetHandle(), WM_MOUSEHOVER, 0, MAKELPARAM(c.x, c.y));
     EXPECT_TRUE(w.Find<CButtonUI>(L"closebtn")->IsHot());
-    EXPECT_NE(nullptr, w.GetPaintManager().GetToolTipWindow());
+    HWND tip = w.GetPaintManager().GetToolTipWindow();
+    ASSERT_NE(nullptr, tip);
+    // In the layout's default font, which has the tool tip's characters (the
+    // tool tip may keep a copy of it).
+    LOGFONTW shown{}, layout{};
+    ASSERT_NE(0, ::GetObjectW(reinterpret_cast<HFONT>(::SendMessageW(tip, WM_GETFONT, 0, 0)),
+                              sizeof(shown), &shown));
+    ASSERT_NE(0, ::GetObjectW(w.GetPaintManager().GetFont(-1), sizeof(layout), &layout));
+    EXPECT_STREQ(L"微软雅黑", shown.lfFaceName);
+    EXPECT_EQ(layout.lfHeight, shown.lfHeight);
 
     w.Close(8);
     EXPECT_EQ(8u, w.ShowModal());
