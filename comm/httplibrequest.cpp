@@ -3,6 +3,9 @@
 
 #include <windows.h>
 
+#include <cstdlib>
+#include <map>
+
 #include "util/logger.h"
 #include "util/path_util.h"
 
@@ -71,9 +74,39 @@ void httplib_request(const char* host, const char* path, const httplib::Headers&
         client = std::make_unique<httplib::ClientImpl>(host, 80);
     }
     ApplyTransportSettings(*client);
-    const httplib::Result result = client->Post(path, headers, body, "application/json");
-    if (result)
-        answer = result->body;
+
+    httplib::Request request;
+    request.method = "POST";
+    request.path = path;
+    request.headers = headers;
+    request.headers.emplace("Content-Type", "application/json");
+    request.body = body;
+    // Refuse an announced length over the limit before reading any of it, and
+    // count what arrives for answers without one (chunked, up to the close).
+    bool tooLarge = false;
+    request.response_handler = [&tooLarge](const httplib::Response& response) {
+        const std::string length = response.get_header_value("Content-Length");
+        tooLarge = !length.empty() && std::strtoull(length.c_str(), nullptr, 10) > kMaxAnswerBytes;
+        return !tooLarge;
+    };
+    std::string received;
+    request.content_receiver = [&](const char* data, size_t n, uint64_t, uint64_t) {
+        if (received.size() + n > kMaxAnswerBytes) {
+            tooLarge = true;
+            return false;
+        }
+        received.append(data, n);
+        return true;
+    };
+    httplib::Response response;
+    httplib::Error error = httplib::Error::Success;
+    if (client->send(request, response, error)) {
+        answer = std::move(received);
+    } else if (tooLarge) {
+        Logger::Write(LOG_ERROR, VORN_LOG_SOURCE, __LINE__, "httplib_request",
+                      L"answer longer than %u bytes dropped",
+                      static_cast<unsigned>(kMaxAnswerBytes));
+    }
 }
 
 void httplib_request_muti(const char* host, const char* path, const httplib::Headers& headers,

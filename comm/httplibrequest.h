@@ -10,6 +10,10 @@
 
 namespace vorn {
 
+// The most an answer of the vendor's services may hold; a longer one (or one
+// that does not end) is dropped as no answer, so it cannot exhaust memory.
+constexpr size_t kMaxAnswerBytes = 1024 * 1024;
+
 struct CaBundle {
     bool found = false;
     std::string path;  // ANSI; the last place looked at when not found
@@ -29,7 +33,8 @@ bool ApplyCaBundle(httplib::SSLClient& client);
 
 // One POST attempt to host:443 (useHttps) or host:80 with Content-Type
 // "application/json". answer is replaced by the body when any response came
-// back and left as it was otherwise.
+// back and left as it was otherwise, also when the body would exceed
+// kMaxAnswerBytes.
 void httplib_request(const char* host, const char* path, const httplib::Headers& headers,
                      const std::string& body, std::string& answer, bool useHttps);
 

@@ -34,6 +34,20 @@ bool GetInt(const cJSON* o, const char* name, int* out, std::string* error) {
     return true;
 }
 
+// A whole number of bytes; JSON numbers carry 53 bits exactly, enough here.
+bool GetBytes(const cJSON* o, const char* name, int64_t* out, std::string* error) {
+    const cJSON* item = cJSON_GetObjectItemCaseSensitive(o, name);
+    if (!item)
+        return true;
+    const double v = cJSON_IsNumber(item) ? item->valuedouble : -1;
+    if (!(v >= 0 && v <= 9007199254740992.0) || v != static_cast<double>(static_cast<int64_t>(v))) {
+        *error = std::string("\"") + name + "\" must be a whole number of bytes";
+        return false;
+    }
+    *out = static_cast<int64_t>(v);
+    return true;
+}
+
 bool GetBool(const cJSON* o, const char* name, bool* out, std::string* error) {
     const cJSON* item = cJSON_GetObjectItemCaseSensitive(o, name);
     if (!item)
@@ -62,7 +76,9 @@ bool ParseOne(const cJSON* o, Fault* f, std::string* error) {
         !GetInt(o, "delay_ms", &f->delayMs, error) || !GetBool(o, "silent", &f->silent, error) ||
         !GetInt(o, "silent_ms", &f->silentMs, error) ||
         !GetBool(o, "close_mid_body", &f->closeMidBody, error) ||
-        !GetInt(o, "times", &f->times, error))
+        !GetInt(o, "times", &f->times, error) || !GetBytes(o, "cut_after", &f->cutAfter, error) ||
+        !GetBytes(o, "body_size", &f->bodySize, error) ||
+        !GetBool(o, "endless", &f->endless, error))
         return false;
     if (f->path.empty()) {
         *error = "a fault needs a \"path\"";
@@ -82,6 +98,10 @@ bool ParseOne(const cJSON* o, Fault* f, std::string* error) {
             return false;
         }
         f->hasBody = true;
+    }
+    if ((f->bodySize >= 0 || f->endless) && f->status == 0) {
+        *error = "\"body_size\" and \"endless\" need a \"status\"";
+        return false;
     }
     if (f->delayMs < 0 || f->silentMs < 0) {
         *error = "\"delay_ms\" and \"silent_ms\" must not be negative";
@@ -135,6 +155,11 @@ std::string FaultsToJson(const std::vector<Fault>& faults) {
         cJSON_AddBoolToObject(o, "silent", f.silent);
         cJSON_AddNumberToObject(o, "silent_ms", f.silentMs);
         cJSON_AddBoolToObject(o, "close_mid_body", f.closeMidBody);
+        if (f.cutAfter >= 0)
+            cJSON_AddNumberToObject(o, "cut_after", static_cast<double>(f.cutAfter));
+        if (f.bodySize >= 0)
+            cJSON_AddNumberToObject(o, "body_size", static_cast<double>(f.bodySize));
+        cJSON_AddBoolToObject(o, "endless", f.endless);
         cJSON_AddNumberToObject(o, "times", f.times);
         cJSON_AddNumberToObject(o, "hits", f.hits);
         cJSON_AddItemToArray(array.get(), o);

@@ -1,6 +1,7 @@
 // Fault injection: canned failures for chosen endpoints.
 #pragma once
 
+#include <cstdint>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -21,6 +22,9 @@ struct Fault {
     bool silent = false;        // accept, then send nothing
     int silentMs = 30000;       // how long a silent request is held at most
     bool closeMidBody = false;  // announce the length, send half, close
+    int64_t cutAfter = -1;      // announce the length, send this many bytes, close; -1 off
+    int64_t bodySize = -1;      // with status: the body repeated to this many bytes; -1 off
+    bool endless = false;       // with status: a chunked body that never ends
     int times = -1;             // matching requests it still applies to; -1 always
     int hits = 0;               // requests it was applied to
 };

@@ -118,6 +118,11 @@ void Service::Stop() {
     stopCv_.notify_all();
 }
 
+bool Service::Stopping() {
+    std::lock_guard<std::mutex> lock(stopMutex_);
+    return stopping_;
+}
+
 bool Service::Wait(int ms) {
     std::unique_lock<std::mutex> lock(stopMutex_);
     return !stopCv_.wait_for(lock, std::chrono::milliseconds(ms), [this] { return stopping_; });
@@ -156,14 +161,22 @@ void Service::Handle(const Listener& listener, const httplib::Request& req,
         reply.status = fault->status;
         reply.contentType = fault->contentType;
         reply.body = fault->body;
-        reply.note = "fault";
+        reply.generatedSize = fault->bodySize;
+        reply.endless = fault->endless;
+        reply.note = fault->endless ? "fault, endless body"
+                     : fault->bodySize >= 0
+                         ? "fault, body of " + std::to_string(fault->bodySize) + " bytes"
+                         : "fault";
     } else {
         reply = Route(listener, req);
     }
-    bool closeMid = fault && fault->closeMidBody;
-    LogLine(where + " -> " + std::to_string(reply.status) + (closeMid ? " (cut mid-body)" : "") +
+    const int64_t cutAfter = !fault ? -1 : fault->closeMidBody ? -2 : fault->cutAfter;
+    LogLine(where + " -> " + std::to_string(reply.status) +
+            (cutAfter == -2  ? " (cut mid-body)"
+             : cutAfter >= 0 ? " (cut after " + std::to_string(cutAfter) + " bytes)"
+                             : "") +
             (reply.note.empty() ? "" : " " + reply.note));
-    Send(reply, res, closeMid);
+    Send(reply, res, cutAfter);
 }
 
 void Service::HandleControl(const httplib::Request& req, httplib::Response& res) {
@@ -278,15 +291,34 @@ void Service::RecordRequest(const Listener& listener, const httplib::Request& re
     requests_.Append(o);
 }
 
-void Service::Send(const Reply& reply, httplib::Response& res, bool closeMidBody) {
+void Service::Send(const Reply& reply, httplib::Response& res, int64_t cutAfter) {
     res.status = reply.status;
+    const std::string pattern = reply.body.empty() ? std::string("x") : reply.body;
+    if (reply.endless) {
+        // Ends only when the client goes away or the service stops.
+        res.set_chunked_content_provider(
+            reply.contentType, [this, pattern](size_t, httplib::DataSink& sink) {
+                std::string piece;
+                while (piece.size() < 65536)
+                    piece += pattern;
+                return !Stopping() && sink.write(piece.data(), piece.size());
+            });
+        return;
+    }
     const bool fromFile = !reply.filePath.empty();
-    const uint64_t length = fromFile ? reply.fileSize : reply.body.size();
+    const bool generated = !fromFile && reply.generatedSize >= 0;
+    const uint64_t length = fromFile    ? reply.fileSize
+                            : generated ? static_cast<uint64_t>(reply.generatedSize)
+                                        : reply.body.size();
     if (length == 0)
         return;  // e.g. 204: no body, Content-Length 0
     // Sized content providers are never compressed, so the client gets the
     // exact bytes, and a provider that gives up closes the connection.
-    const uint64_t limit = closeMidBody ? length / 2 : length;
+    // cutAfter -2 is close_mid_body: half of the announced length.
+    const uint64_t limit = cutAfter == -2 ? length / 2
+                           : cutAfter >= 0
+                               ? std::min<uint64_t>(static_cast<uint64_t>(cutAfter), length)
+                               : length;
     if (fromFile) {
         std::shared_ptr<std::FILE> file(std::fopen(reply.filePath.c_str(), "rb"), [](std::FILE* f) {
             if (f)
@@ -306,6 +338,22 @@ void Service::Send(const Reply& reply, httplib::Response& res, bool closeMidBody
                 if (got == 0)
                     return false;
                 return sink.write(buffer, got);
+            });
+        return;
+    }
+    if (generated) {
+        // Made as it is sent, so any size costs no memory.
+        res.set_content_provider(
+            static_cast<size_t>(length), reply.contentType,
+            [pattern, limit](size_t offset, size_t want, httplib::DataSink& sink) {
+                if (offset >= limit)
+                    return false;
+                char buffer[65536];
+                const size_t n =
+                    static_cast<size_t>(std::min<uint64_t>({want, limit - offset, sizeof(buffer)}));
+                for (size_t i = 0; i < n; ++i)
+                    buffer[i] = pattern[(offset + i) % pattern.size()];
+                return sink.write(buffer, n);
             });
         return;
     }

@@ -48,7 +48,9 @@ class Service {
         std::string body;
         std::string filePath;  // when set, the body is this file
         uint64_t fileSize = 0;
-        std::string note;  // for the log
+        int64_t generatedSize = -1;  // when set, the body repeated to this many bytes
+        bool endless = false;        // chunked, the body repeated without end
+        std::string note;            // for the log
     };
 
     void Handle(const Listener& listener, const httplib::Request& req, httplib::Response& res);
@@ -57,7 +59,9 @@ class Service {
     Reply ServeFile(const std::string& path);
     Reply ReportReply(const Listener& listener, const httplib::Request& req);
     void RecordRequest(const Listener& listener, const httplib::Request& req, bool faulted);
-    static void Send(const Reply& reply, httplib::Response& res, bool closeMidBody);
+    // cutAfter >= 0 sends only that many bytes of the announced body, then closes.
+    void Send(const Reply& reply, httplib::Response& res, int64_t cutAfter);
+    bool Stopping();
     bool Wait(int ms);  // false when the service is stopping
 
     ServiceConfig config_;

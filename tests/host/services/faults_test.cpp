@@ -134,10 +134,78 @@ TEST_F(Faults, DelayCloseMidBodyAndSilence) {
     held.join();
 }
 
+TEST_F(Faults, GeneratedEndlessAndCutBodies) {
+    // A generated body: the text repeated to the exact size, Content-Length announced.
+    SetFaults(R"({"path": "/big", "status": 200, "body": "abc", "body_size": 3000002})");
+    auto big = server_.Http()->Get("/big");
+    ASSERT_TRUE(big);
+    EXPECT_EQ(big->get_header_value("Content-Length"), "3000002");
+    ASSERT_EQ(big->body.size(), 3000002u);
+    EXPECT_EQ(big->body.substr(0, 7), "abcabca");
+    EXPECT_EQ(big->body.substr(2999997), "abcab");
+
+    // A length beyond 32 bits is announced, and cut_after stops the bytes early.
+    SetFaults(R"({"path": "/huge", "status": 200, "body_size": 5000000000, "cut_after": 70000})");
+    std::string length;
+    uint64_t received = 0;
+    auto huge = server_.Https()->Get(
+        "/huge",
+        [&](const httplib::Response& r) {
+            length = r.get_header_value("Content-Length");
+            return true;
+        },
+        [&](const char*, size_t n) {
+            received += n;
+            return true;
+        });
+    EXPECT_FALSE(huge);
+    EXPECT_EQ(length, "5000000000");
+    EXPECT_EQ(received, 70000u);
+
+    // cut_after on a served file.
+    SetFaults(R"({"path": "/p.7z", "cut_after": 1234})");
+    received = 0;
+    EXPECT_FALSE(server_.Http()->Get("/p.7z", [&](const char*, size_t n) {
+        received += n;
+        return true;
+    }));
+    EXPECT_EQ(received, 1234u);
+
+    // Endless: chunked, it goes on until the client stops reading.
+    SetFaults(R"({"path": "/endless", "status": 200, "body": "yz", "endless": true})");
+    received = 0;
+    std::string encoding;
+    bool pattern = true;
+    auto endless = server_.Http()->Get(
+        "/endless",
+        [&](const httplib::Response& r) {
+            encoding = r.get_header_value("Transfer-Encoding");
+            return true;
+        },
+        [&](const char* data, size_t n) {
+            for (size_t i = 0; i < n; ++i)
+                pattern = pattern && data[i] == ((received + i) % 2 ? 'z' : 'y');
+            received += n;
+            return received < 8u * 1024 * 1024;
+        });
+    EXPECT_FALSE(endless);
+    EXPECT_EQ(encoding, "chunked");
+    EXPECT_GE(received, 8u * 1024 * 1024);
+    EXPECT_TRUE(pattern);
+    // The server is still well and stops at once.
+    EXPECT_EQ(server_.Http()->Get("/p.7z")->status, 200);
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(server_.Stop(), 0);
+    EXPECT_LT(Seconds(start), 3.0);
+}
+
 TEST_F(Faults, ControlRejectsBadFaultsAndFileIsReadAtStart) {
     auto http = server_.Http();
     for (const char* bad :
-         {"nonsense", R"({"status": 500})", R"({"path": "/x", "status": "500"})"}) {
+         {"nonsense", R"({"status": 500})", R"({"path": "/x", "status": "500"})",
+          R"({"path": "/x", "body_size": 10})", R"({"path": "/x", "endless": true})",
+          R"({"path": "/x", "status": 200, "body_size": -1})",
+          R"({"path": "/x", "cut_after": 1.5})"}) {
         auto r = http->Post("/__control/faults", bad, "application/json");
         ASSERT_TRUE(r);
         EXPECT_EQ(r->status, 400) << bad;

@@ -171,6 +171,39 @@ TEST_F(Request, SilentServerEndsTheAttemptAfterFiveSeconds) {
     EXPECT_EQ(Attempts(from, "/t/silent", "http"), 1u);
 }
 
+TEST_F(Request, AnswersOverTheLimitAreNoAnswer) {
+    ASSERT_TRUE(log.InstallCa());
+    const std::string limit = std::to_string(kMaxAnswerBytes);
+    ASSERT_TRUE(
+        Services::AddFault("{\"path\":\"/t/max\",\"status\":200,\"body\":\"ab\","
+                           "\"body_size\":" +
+                           limit + "}"));
+    const std::string full = Post("/t/max");
+    ASSERT_EQ(full.size(), kMaxAnswerBytes);
+    EXPECT_EQ(full.substr(full.size() - 2), "ab");
+
+    // One byte more, announced: dropped unread, then the same over HTTP.
+    const wchar_t dropped[] = L"[Error]|answer longer than 1048576 bytes dropped";
+    ASSERT_TRUE(Services::AddFault("{\"path\":\"/t/over\",\"status\":200,\"body_size\":" +
+                                   std::to_string(kMaxAnswerBytes + 1) + "}"));
+    std::string answer = "previous";
+    httplib_request(kHost, "/t/over", {}, "{}", answer, true);
+    EXPECT_EQ(answer, "previous");
+    EXPECT_EQ(Post("/t/over"), "");
+    EXPECT_EQ(Attempts(from, "/t/over", "https"), 2u);
+    EXPECT_EQ(Attempts(from, "/t/over", "http"), 1u);
+    EXPECT_EQ(log.Count(dropped), 3u);
+
+    // A body without end (chunked) is cut at the limit, quickly.
+    ASSERT_TRUE(Services::AddFault(
+        "{\"path\":\"/t/endless\",\"status\":200,\"body\":\"{\\\"a\\\":\",\"endless\":true}"));
+    const ULONGLONG start = ::GetTickCount64();
+    EXPECT_EQ(Post("/t/endless"), "");
+    EXPECT_LT(::GetTickCount64() - start, 20000u);
+    EXPECT_EQ(Attempts(from, "/t/endless", "http"), 1u);
+    EXPECT_EQ(log.Count(dropped), 5u);
+}
+
 TEST_F(Request, BundleBesideTheExecutableOnly) {
     AnswerBoth("/t/beside");
     // The services' CA: verified HTTPS answers, no Error line.

@@ -1,0 +1,207 @@
+#define VORN_LOG_SOURCE L"comm\\httplibdownload"
+#include "comm/httplibdownload.h"
+
+#include <httplib.h>
+#include <windows.h>
+#include <zlib.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cwchar>
+#include <memory>
+#include <vector>
+
+#include "comm/httplibrequest.h"
+#include "util/logger.h"
+
+namespace vorn {
+namespace {
+
+const time_t kConnectSeconds = 300;
+const time_t kReadSeconds = 5;
+const size_t kFileBuffer = 256 * 1024;
+const size_t kCrcChunk = 1024 * 1024;
+
+// Owns a C runtime stream; closed on every way out.
+class ScopedFile {
+  public:
+    ScopedFile() = default;
+    ~ScopedFile() { Close(); }
+    ScopedFile(const ScopedFile&) = delete;
+    ScopedFile& operator=(const ScopedFile&) = delete;
+
+    // Returns the open's error number (0 on success).
+    errno_t Open(const std::wstring& path, const wchar_t* mode) {
+        Close();
+        return ::_wfopen_s(&file_, path.c_str(), mode);
+    }
+    std::FILE* Get() const { return file_; }
+    void Close() {
+        if (file_ != nullptr)
+            std::fclose(file_);
+        file_ = nullptr;
+    }
+
+  private:
+    std::FILE* file_ = nullptr;
+};
+
+// Opens the target "wb+" (created or emptied); on failure tells the user why.
+bool OpenTarget(ScopedFile& file, const std::wstring& filePath, DownloadSink& sink) {
+    const errno_t e = file.Open(filePath, L"wb+");
+    const DWORD w = ::GetLastError();
+    if (e == 0 && file.Get() != nullptr) {
+        // Fewer, larger writes; the stream owns no more than this.
+        std::setvbuf(file.Get(), nullptr, _IOFBF, kFileBuffer);
+        return true;
+    }
+    wchar_t text[256] = {};
+    std::swprintf(text, 256, L"open file write failed errno:%d get last err:%d",
+                  static_cast<int>(e), static_cast<int>(w));
+    ::OutputDebugStringW(text);
+    sink.OnDownloadError(text);
+    return false;
+}
+
+void ApplyDownloadSettings(httplib::ClientImpl& client) {
+    client.set_connection_timeout(kConnectSeconds, 0);
+    client.set_read_timeout(kReadSeconds, 0);
+    client.set_follow_location(false);
+    client.set_keep_alive(false);
+}
+
+// GET path with every piece appended to the file as it arrives. True when a
+// complete response came back, whatever its status.
+bool Fetch(httplib::ClientImpl& client, const std::string& path, std::FILE* file,
+           DownloadSink& sink) {
+    // "http://host" has no path; an empty request target is no HTTP.
+    const std::string target = path.empty() ? std::string("/") : path;
+    const httplib::Result result = client.Get(
+        target,
+        [file](const char* data, size_t length) {
+            // Write errors are left to the CRC check that follows.
+            std::fwrite(data, 1, length, file);
+            return true;
+        },
+        [&sink](uint64_t received, uint64_t total) {
+            sink.OnDownloadProgress(received, total);
+            return true;
+        });
+    return static_cast<bool>(result);
+}
+
+}  // namespace
+
+void ShowDownloadErrorBox(const std::wstring& text) {
+    ::MessageBoxW(nullptr, text.c_str(), L"错误", MB_OK | MB_ICONERROR);
+}
+
+int ProgressPercent(uint64_t received, uint64_t total) {
+    const double d = total != 0 ? static_cast<double>(total) : 1.0;
+    const float x = static_cast<float>(static_cast<double>(received) * 100.0 / d);
+    return static_cast<int>(x);
+}
+
+bool ProgressGate::Pass(uint64_t received, uint64_t total) {
+    const int percent = ProgressPercent(received, total);
+    if (percent == lastPercent_ && received != total)
+        return false;
+    lastPercent_ = percent;
+    return true;
+}
+
+int DownloadHttps(const std::string& host, const std::string& path, const std::wstring& filePath,
+                  const std::string& caPath, DownloadSink& sink) {
+    ScopedFile file;
+    if (!OpenTarget(file, filePath, sink))
+        return kDownloadFileFailed;
+    // An empty host would name the local machine to the resolver.
+    if (host.empty())
+        return kDownloadNoAnswer;
+    httplib::SSLClient client(host, 443);
+    ApplyDownloadSettings(client);
+    if (!caPath.empty())
+        client.set_ca_cert_path(caPath.c_str());
+    client.enable_server_certificate_verification(true);
+    const bool answered = Fetch(client, path, file.Get(), sink);
+    file.Close();
+    return answered ? kDownloadDone : kDownloadNoAnswer;
+}
+
+int DownloadHttp(const std::string& host, const std::string& path, const std::wstring& filePath,
+                 DownloadSink& sink) {
+    if (filePath.empty()) {
+        sink.OnDownloadError(L"path is empty");
+        return kDownloadFileFailed;
+    }
+    ScopedFile file;
+    if (!OpenTarget(file, filePath, sink))
+        return kDownloadFileFailed;
+    if (host.empty())
+        return kDownloadDone;
+    httplib::ClientImpl client(host, 80);
+    ApplyDownloadSettings(client);
+    Fetch(client, path, file.Get(), sink);
+    file.Close();
+    return kDownloadDone;
+}
+
+int httplib_down_muti(const std::string& host, const std::string& path,
+                      const std::wstring& filePath, DownloadSink& sink) {
+    const CaBundle bundle = LocateCaBundle();
+    if (!bundle.found) {
+        Logger::Write(LOG_ERROR, VORN_LOG_SOURCE, __LINE__, "httplib_down_muti",
+                      L"can not find cacert file");
+    }
+    // A missing bundle fails the verification, so HTTP follows.
+    int result = DownloadHttps(host, path, filePath, bundle.path, sink);
+    if (result == kDownloadNoAnswer) {
+        Logger::Write(LOG_INFO, VORN_LOG_SOURCE, __LINE__, "httplib_down_muti",
+                      L"https down load  turn to http");
+        result = DownloadHttp(host, path, filePath, sink);
+    }
+    return result;
+}
+
+bool SplitUrl(const std::string& url, std::string& host, std::string& path) {
+    static const char kHttps[] = "https://";
+    static const char kHttp[] = "http://";
+    size_t rest = url.find(kHttps);
+    if (rest != std::string::npos) {
+        rest += sizeof(kHttps) - 1;
+    } else {
+        rest = url.find(kHttp);
+        if (rest == std::string::npos)
+            return false;
+        rest += sizeof(kHttp) - 1;
+    }
+    const size_t slash = url.find('/', rest);
+    if (slash == std::string::npos) {
+        host = url.substr(rest);
+        path.clear();
+    } else {
+        host = url.substr(rest, slash - rest);
+        path = url.substr(slash);
+    }
+    return true;
+}
+
+uint32_t FileCrc32(const std::wstring& filePath) {
+    ScopedFile file;
+    if (file.Open(filePath, L"rb") != 0 || file.Get() == nullptr)
+        return 0;
+    std::vector<unsigned char> buffer(kCrcChunk);
+    uLong crc = ::crc32(0L, Z_NULL, 0);
+    for (;;) {
+        const size_t n = std::fread(buffer.data(), 1, buffer.size(), file.Get());
+        if (n > 0)
+            crc = ::crc32(crc, buffer.data(), static_cast<uInt>(n));
+        if (n < buffer.size())
+            break;
+    }
+    if (std::ferror(file.Get()))
+        return 0;
+    return static_cast<uint32_t>(crc);
+}
+
+}  // namespace vorn
