@@ -7,6 +7,7 @@
 #include "7z.h"
 #include "7zCrc.h"
 #include "installer/archivestream.h"
+#include "installer/blockdecoder.h"
 #include "installer/entrypath.h"
 #include "util/logger.h"
 #include "util/path_util.h"
@@ -126,19 +127,56 @@ HANDLE CreateOutputFile(const std::wstring& path) {
                          FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 
-bool WriteWholeFile(const std::wstring& path, const Byte* data, size_t size) {
-    vorn::UniqueHandle file(CreateOutputFile(path));
-    if (!file)
-        return false;
+bool WriteAll(HANDLE file, const Byte* data, size_t size) {
     while (size > 0) {
         const DWORD chunk = static_cast<DWORD>(std::min<size_t>(size, 1u << 30));
         DWORD written = 0;
-        if (!::WriteFile(file.Get(), data, chunk, &written, nullptr) || written != chunk)
+        if (!::WriteFile(file, data, chunk, &written, nullptr) || written != chunk)
             return false;
         data += chunk;
         size -= chunk;
     }
     return true;
+}
+
+bool WriteWholeFile(const std::wstring& path, const Byte* data, size_t size) {
+    vorn::UniqueHandle file(CreateOutputFile(path));
+    return file && WriteAll(file.Get(), data, size);
+}
+
+// Unpacks a file of a block that the piecewise decoder handles straight into
+// the file, checking its CRC on the way.
+SRes StreamFileOut(vorn::BlockDecoder& decoder, const CSzArEx& db, ILookInStreamPtr stream,
+                   UInt32 index, const std::wstring& path) {
+    const UInt32 block = db.FileToFolder[index];
+    const UInt64 offset = db.UnpackPositions[index] - db.UnpackPositions[db.FolderToFile[block]];
+    if (!decoder.Active() || decoder.Block() != block || decoder.Position() > offset) {
+        const SRes res = decoder.Start(db, block, stream);
+        if (res != SZ_OK)
+            return res;
+    }
+    if (decoder.Position() < offset) {
+        const SRes res =
+            decoder.Read(offset - decoder.Position(), [](const Byte*, size_t) { return true; });
+        if (res != SZ_OK)
+            return res;
+    }
+    vorn::UniqueHandle file(CreateOutputFile(path));
+    if (!file)
+        return SZ_ERROR_WRITE;
+    UInt32 crc = CRC_INIT_VAL;
+    SRes res = decoder.Read(SzArEx_GetFileSize(&db, index), [&](const Byte* data, size_t size) {
+        crc = CrcUpdate(crc, data, size);
+        return WriteAll(file.Get(), data, size);
+    });
+    if (res == SZ_OK && SzBitWithVals_Check(&db.CRCs, index) &&
+        CRC_GET_DIGEST(crc) != db.CRCs.Vals[index])
+        res = SZ_ERROR_CRC;
+    if (res != SZ_OK) {
+        file.Reset();
+        ::DeleteFileW(path.c_str());
+    }
+    return res;
 }
 
 int Fail(const wchar_t* what, const std::wstring& detail) {
@@ -188,6 +226,7 @@ int ExtractArchive(const std::wstring& archivePath, const std::wstring& outputFo
             return Fail(L"refused entry name", name);
     }
 
+    vorn::BlockDecoder decoder(&mainAlloc.vt);
     for (UInt32 i = 0; i < count; ++i) {
         if (progress)
             progress(static_cast<int>(i * 100.0 / count));
@@ -199,23 +238,35 @@ int ExtractArchive(const std::wstring& archivePath, const std::wstring& outputFo
             continue;
         }
 
-        const Byte* data = nullptr;
-        size_t size = 0;
-        if (SzArEx_GetFileSize(&db, i) > 0) {
-            size_t offset = 0;
-            res = SzArEx_Extract(&db, &look.vt, i, &archive.blockIndex_, &archive.block_,
-                                 &archive.blockSize_, &offset, &size, &mainAlloc.vt, &tempAlloc.vt);
+        const UInt64 fileSize = SzArEx_GetFileSize(&db, i);
+        const UInt32 block = db.FileToFolder[i];
+        if (fileSize > 0 && stats != nullptr)
+            stats->largestBlockBytes =
+                std::max(stats->largestBlockBytes, SzAr_GetFolderUnpackSize(&db.db, block));
+        if (fileSize > 0 && vorn::BlockDecoder::Supports(db, block)) {
+            res = StreamFileOut(decoder, db, &look.vt, i, path);
             if (res != SZ_OK) {
                 LOG_ERROR(L"Extract failed: decoder error %d", static_cast<int>(res));
                 return Fail(L"cannot unpack", relative[i]);
             }
-            data = archive.block_ + offset;
-            if (stats != nullptr)
-                stats->largestBlockBytes =
-                    std::max<uint64_t>(stats->largestBlockBytes, archive.blockSize_);
+        } else {
+            // Other shapes (filters such as BCJ2, PPMd) need the whole block at once.
+            const Byte* data = nullptr;
+            size_t size = 0;
+            if (fileSize > 0) {
+                size_t offset = 0;
+                res = SzArEx_Extract(&db, &look.vt, i, &archive.blockIndex_, &archive.block_,
+                                     &archive.blockSize_, &offset, &size, &mainAlloc.vt,
+                                     &tempAlloc.vt);
+                if (res != SZ_OK) {
+                    LOG_ERROR(L"Extract failed: decoder error %d", static_cast<int>(res));
+                    return Fail(L"cannot unpack", relative[i]);
+                }
+                data = archive.block_ + offset;
+            }
+            if (!WriteWholeFile(path, data, size))
+                return Fail(L"cannot write", path);
         }
-        if (!WriteWholeFile(path, data, size))
-            return Fail(L"cannot write", path);
         if (SzBitWithVals_Check(&db.Attribs, i)) {
             const DWORD attributes = db.Attribs.Vals[i] & kSettableAttributes;
             ::SetFileAttributesW(path.c_str(),

@@ -1,11 +1,12 @@
 // Unpacking the client package (a 7z archive) into the install folder.
 //
-// Memory: the 7z decoder unpacks a whole solid block into one buffer, so the
-// peak is the unpacked size of the largest solid block, plus the archive's
-// header tables, plus a 256 KiB read buffer. Files are written straight from
-// that buffer and one block is held at a time. A package made with a bounded
-// block size ("7z a -ms=64m ...") keeps the peak near that bound, whatever the
-// package's total size.
+// Memory: blocks of LZMA or LZMA2, alone or behind the x86 branch filter, and
+// stored blocks are decoded piece by piece straight into the files: the peak is
+// the coder's dictionary (as the archive names it; 7z reduces it to the data's
+// size) plus a 256 KiB read buffer, a 64 KiB output buffer and the archive's
+// header tables, whatever the package's size. Any other block (BCJ2, PPMd,
+// other filters) goes through the decoder's whole-block path, which holds the
+// unpacked size of that solid block in one buffer, one block at a time.
 #pragma once
 
 #include <windows.h>

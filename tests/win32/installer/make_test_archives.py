@@ -90,6 +90,24 @@ def make_tree():
     save("cut-tail.7z", data[:-7])
 
 
+def make_big():
+    """One solid block far larger than its dictionary; and other coders."""
+    src = os.path.join(OUT, "src-big")
+    shutil.rmtree(src, ignore_errors=True)
+    write(os.path.join(src, "big.txt"),
+          b"".join(b"%08d vorn package line\n" % i for i in range(800000)))
+    write(os.path.join(src, "small.txt"), b"after the big one\n")
+    big = seven("big.7z", src, "-m0=lzma2", "-mf=BCJ", "-md=1m", "-mx=1")
+    save("big.7z", big)
+    # Damaged compressed data in the middle of the block; the header is intact.
+    for at in range(100000, 100064):
+        big[at] ^= 0x55
+    save("big-damaged.7z", big)
+    save("big-lzma.7z", seven("big-lzma.7z", src, "-m0=LZMA", "-md=1m", "-mx=1"))
+    save("big-ppmd.7z", seven("big-ppmd.7z", src, "-m0=PPMd", "-mx=1"))
+    shutil.rmtree(src)
+
+
 def make_four():
     src = os.path.join(OUT, "src-four")
     shutil.rmtree(src, ignore_errors=True)
@@ -151,6 +169,7 @@ def make_slips():
 os.makedirs(OUT, exist_ok=True)
 make_tree()
 make_four()
+make_big()
 make_empty()
 make_crc()
 make_unsupported()
