@@ -68,6 +68,11 @@ std::wstring ToBackslashes(std::wstring p) {
     return p;
 }
 
+// A drive's root already ends in the separator.
+std::wstring Below(const std::wstring& folder, const std::wstring& rel) {
+    return (!folder.empty() && folder.back() == L'\\' ? folder : folder + L"\\") + rel;
+}
+
 // Opens folder\rel without following a link, after checking that no folder on
 // the way is one. Missing: nothing there; Skipped: something that is not ours.
 Removal OpenInside(const std::wstring& folder, const std::wstring& rel, bool wantFolder,
@@ -81,13 +86,13 @@ Removal OpenInside(const std::wstring& folder, const std::wstring& rel, bool wan
     // shows a symbolic link to a folder as a reparse point, as Windows does.
     for (size_t sep = relative.find(L'\\'); sep != std::wstring::npos;
          sep = relative.find(L'\\', sep + 1)) {
-        const DWORD a = ::GetFileAttributesW((base + L"\\" + relative.substr(0, sep)).c_str());
+        const DWORD a = ::GetFileAttributesW(Below(base, relative.substr(0, sep)).c_str());
         if (a == INVALID_FILE_ATTRIBUTES)
             return Removal::Missing;
         if ((a & FILE_ATTRIBUTE_REPARSE_POINT) || !(a & FILE_ATTRIBUTE_DIRECTORY))
             return Removal::Skipped;
     }
-    const std::wstring path = base + L"\\" + relative;
+    const std::wstring path = Below(base, relative);
     UniqueHandle h(::CreateFileW(
         path.c_str(), DELETE | FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES,
         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
@@ -106,7 +111,7 @@ Removal OpenInside(const std::wstring& folder, const std::wstring& rel, bool wan
         return Removal::Skipped;
     // What the handle really names must be the expected place below the folder:
     // Wine opens a symbolic link to a file as its target, whatever the flags.
-    if (!EqualNoCase(FinalPath(h.Get()), resolved + L"\\" + relative))
+    if (!EqualNoCase(FinalPath(h.Get()), Below(resolved, relative)))
         return Removal::Skipped;
     *out = std::move(h);
     return Removal::Removed;

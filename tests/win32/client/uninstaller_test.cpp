@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <shlobj.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -173,20 +174,28 @@ class Uninstaller : public testing::Test {
 }  // namespace
 
 TEST_F(Uninstaller, RemovesExactlyWhatTheInstallationWrote) {
-    const std::wstring outside = L"C:\\Games\\";
-    const std::wstring dir = outside + L"Vorn\\";
-    ASSERT_NO_FATAL_FAILURE(CopyPackage(dir));
-    ASSERT_NO_FATAL_FAILURE(Register(dir));
-    ASSERT_TRUE(::GetFileAttributesW((dir + L"bin\\version.txt").c_str()) &
-                FILE_ATTRIBUTE_READONLY);
-    Bystanders others(outside);
+    // A folder of its own, and one right below a drive's root (as D:\Vorn).
+    for (const std::wstring outside : {L"C:\\Games\\", L"C:\\"}) {
+        SCOPED_TRACE(testing::Message() << "below " << outside.size());
+        const std::wstring dir = outside + L"Vorn\\";
+        ASSERT_NO_FATAL_FAILURE(CopyPackage(dir));
+        ASSERT_NO_FATAL_FAILURE(Register(dir));
+        ASSERT_TRUE(::GetFileAttributesW((dir + L"bin\\version.txt").c_str()) &
+                    FILE_ATTRIBUTE_READONLY);
+        const std::vector<std::wstring> before = test::ListFolder(outside);
+        Bystanders others(outside);
 
-    EXPECT_EQ(RunUninstaller(dir + L"Uninstaller.exe", dir), 0u);
-    EXPECT_TRUE(WaitGone(dir + L"Uninstaller.exe"));
-    EXPECT_TRUE(WaitGone(dir)) << "left: " << test::ListFolder(dir).size() << " entries";
-    ExpectRecordsGone();
-    others.ExpectIntact();
-    EXPECT_EQ(test::ListFolder(outside), std::vector<std::wstring>{L"keep.txt"});
+        EXPECT_EQ(RunUninstaller(dir + L"Uninstaller.exe", dir), 0u);
+        EXPECT_TRUE(WaitGone(dir + L"Uninstaller.exe"));
+        EXPECT_TRUE(WaitGone(dir)) << "left: " << test::ListFolder(dir).size() << " entries";
+        ExpectRecordsGone();
+        others.ExpectIntact();
+        std::vector<std::wstring> after = test::ListFolder(outside);
+        after.erase(std::remove(after.begin(), after.end(), L"keep.txt"), after.end());
+        std::vector<std::wstring> expected = before;
+        expected.erase(std::remove(expected.begin(), expected.end(), L"Vorn"), expected.end());
+        EXPECT_EQ(after, expected);
+    }
 }
 
 TEST_F(Uninstaller, KeepsFilesThatAreNotThePackagesAndAnotherInstallationsRecords) {
