@@ -338,6 +338,26 @@ TEST_F(UiWindow, CloseCodes) {
     }
 }
 
+// A window closed while a handler of it runs another window's modal loop (a
+// message box) is destroyed by that loop; its own loop still returns the code.
+TEST_F(UiWindow, CloseFromANestedModalLoopKeepsTheCode) {
+    TestWnd w;
+    ASSERT_NE(nullptr, w.Make());
+    TestWnd box;
+    ASSERT_NE(nullptr, box.Make());
+    UINT boxCode = 0;
+    w.PostUITask(
+        [&](CWindowWnd*) {
+            w.Close(1);
+            box.PostUITask([&](CWindowWnd*) { box.Close(8); }, "CloseBox");
+            boxCode = box.ShowModal();
+        },
+        "ShowBox");
+    EXPECT_EQ(1u, w.ShowModal());
+    EXPECT_EQ(8u, boxCode);
+    EXPECT_FALSE(::IsWindow(w.GetHandle()));
+}
+
 TEST_F(UiWindow, ModalLoopKeepsWmQuit) {
     TestWnd w;
     ASSERT_NE(nullptr, w.Make());
