@@ -54,7 +54,8 @@ std::wstring CControlUI::GetText() const {
 
 void CControlUI::SetText(const wchar_t* value) {
     const std::wstring text = value ? value : L"";
-    if (text == m_text)
+    // Against what is shown: an edit being typed in shows its native window's text.
+    if (text == GetText())
         return;
     m_text = text;
     OnTextChanged();

@@ -485,6 +485,17 @@ TEST_F(UiWindow, EditTypingFocusAndPosition) {
     EXPECT_LT(pt.x, 40);
     EXPECT_GE(pt.y, 200);
 
+    // Text set while the user types replaces what the open edit shows, also
+    // when it equals what the edit held before typing began.
+    edit->SetText(L"C:\\Vorn");
+    EXPECT_EQ(L"C:\\Vorn", edit->GetText());
+    ::SetWindowTextW(native, L"D:\\Games");
+    edit->SetText(L"C:\\Vorn");
+    wchar_t shown[64] = {};
+    ::GetWindowTextW(native, shown, 64);
+    EXPECT_STREQ(L"C:\\Vorn", shown);
+    ::SetWindowTextW(native, L"D:\\Games");
+
     // Hiding the focused edit drops the focus; the typed text stays.
     edit->SetVisible(false);
     EXPECT_EQ(nullptr, w.GetPaintManager().GetFocus());
