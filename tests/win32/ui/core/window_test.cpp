@@ -556,6 +556,22 @@ TEST_F(UiWindow, PaintsColoursImagesAndText) {
             imagePixels += at(x, y) != 0x171A28u ? 1 : 0;
     EXPECT_GT(imagePixels, 0);
 
+    // A one-pixel border lies on the outermost pixels on all four sides, square
+    // or with round corners.
+    auto* edit = w.Find<CEditUI>(L"edit");
+    const RECT e = edit->GetPos();
+    for (const SIZE round : {SIZE{0, 0}, SIZE{2, 2}}) {
+        edit->SetBorderRound(round);
+        ASSERT_TRUE(w.GetPaintManager().RenderToPixels(px, width, height));
+        const int midX = (e.left + e.right) / 2, midY = (e.top + e.bottom) / 2;
+        EXPECT_EQ(0x4492DFu, at(midX, e.top)) << "top, round " << round.cx;
+        EXPECT_EQ(0x4492DFu, at(midX, e.bottom - 1)) << "bottom, round " << round.cx;
+        EXPECT_EQ(0x4492DFu, at(e.left, midY)) << "left, round " << round.cx;
+        EXPECT_EQ(0x4492DFu, at(e.right - 1, midY)) << "right, round " << round.cx;
+        EXPECT_EQ(0x120F29u, at(midX, e.top + 1)) << "inside, round " << round.cx;
+        EXPECT_EQ(0x120F29u, at(e.right - 2, midY)) << "inside, round " << round.cx;
+    }
+
     // The fill follows the value.
     auto* prog = w.Find<CProgressUI>(L"prog");
     prog->SetValue(50);
