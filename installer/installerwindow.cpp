@@ -1,6 +1,7 @@
 #include "installer/installerwindow.h"
 
 #include "installer/resource.h"
+#include "installer/uihelp.h"
 
 const wchar_t kInstallerWindowTitle[] = L"Velto加速器安装程序";
 
@@ -18,6 +19,17 @@ UINT CInstallerWindow::ShowCentred() {
         return 0;
     CenterWindow();
     return ShowModal();
+}
+
+bool CInstallerWindow::RecordWindowRect(void* param) {
+    const auto* msg = static_cast<const TavroLib::NotifyMsg*>(param);
+    if (msg == nullptr || msg->type != TavroLib::kNotifyClick)
+        return true;
+    // A window already gone (closed from a nested message loop) records nothing.
+    RECT rc{};
+    if (m_hWnd != nullptr && ::GetWindowRect(m_hWnd, &rc))
+        CUIHelp::Instance()->rcWindow = rc;
+    return true;
 }
 
 std::wstring CInstallerWindow::GetSkinFolder() {

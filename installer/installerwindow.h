@@ -19,6 +19,11 @@ class CInstallerWindow : public TavroLib::WindowImplBase {
     // or 0 when the window could not be created.
     UINT ShowCentred();
 
+    // Click handler for a button after which the next window opens where this
+    // one is: stores the outer screen rectangle in the install context's
+    // rcWindow. Always true, so later handlers still run.
+    bool RecordWindowRect(void* param);
+
     std::wstring GetSkinFolder() override;
     LRESULT ResponseDefaultKeyEvent(WPARAM wParam) override;
     TavroLib::ResourceSource GetResourceType() const override;
