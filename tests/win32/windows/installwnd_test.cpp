@@ -14,7 +14,6 @@
 #include <vector>
 
 #include "driver/gui_driver.h"
-#include "installer/buildconfig.h"
 #include "installer/httpinstallinfo.h"
 #include "installer/installwnd.h"
 #include "installer/messageinfobox.h"
