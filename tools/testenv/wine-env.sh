@@ -122,6 +122,14 @@ vorn_wine_template() {
       printf '[HKEY_CURRENT_USER\\Software\\Wine\\Fonts\\Replacements]\r\n"微软雅黑"="%s"\r\n"Microsoft YaHei"="%s"\r\n\r\n' "$font" "$font"
     } | iconv -f UTF-8 -t UTF-16LE | { printf '\xff\xfe'; cat; } > "$reg"
     WINEPREFIX=$t "$VORN_WINE" regedit.exe /S "$(printf 'Z:%s' "$reg" | tr / '\\')" >> "$base/template.log" 2>&1
+    # The system's dialog fonts have no Chinese characters; link them to the CJK
+    # font, as a Chinese Windows does, so that dialogs of the shell read right.
+    local f
+    for f in Tahoma "MS Shell Dlg" "MS Shell Dlg 2" "Microsoft Sans Serif"; do
+      WINEPREFIX=$t "$VORN_WINE" reg.exe add \
+        'HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontLink\SystemLink' \
+        /v "$f" /t REG_MULTI_SZ /d "wqy-microhei.ttc,$font" /f >> "$base/template.log" 2>&1
+    done
     WINEPREFIX=$t wineserver -w
     echo "$sig" > "$t/.ready"
   ) 9> "$base/template.lock"
