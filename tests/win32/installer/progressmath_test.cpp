@@ -1,0 +1,26 @@
+#include <gtest/gtest.h>
+
+#include "installer/progressmath.h"
+
+TEST(ProgressMath, SmallPackagesAsBefore) {
+    EXPECT_EQ(WholeMegabytes(89128960u), 85);
+    EXPECT_EQ(ProgressPercent(44564480u, 89128960u), 50);
+    EXPECT_EQ(MegabytesDone(85, 50.0), 42);
+    EXPECT_EQ(WholeMegabytes(1048575u), 0);
+    EXPECT_EQ(ProgressPercent(0, 0), 0);
+    EXPECT_EQ(ProgressPercent(3, 0), 300);  // a total of 0 counts as 1
+    EXPECT_EQ(ProgressPercent(99, 100), 99);
+    EXPECT_EQ(ProgressPercent(100, 100), 100);
+}
+
+TEST(ProgressMath, PackagesOfTwoGibibytesAndMore) {
+    const uint64_t gib = uint64_t(1) << 30;
+    // 32-bit figures would turn negative here, or wrap to small numbers
+    EXPECT_EQ(WholeMegabytes(2 * gib), 2048);
+    EXPECT_EQ(WholeMegabytes(6 * gib + 5), 6144);
+    EXPECT_EQ(ProgressPercent(3 * gib, 6 * gib), 50);
+    EXPECT_EQ(ProgressPercent(5 * gib, 5 * gib), 100);
+    EXPECT_EQ(ProgressPercent(gib / 100, 5 * gib), 0);
+    EXPECT_EQ(ProgressPercent(4 * gib + 1, 8 * gib), 50);
+    EXPECT_EQ(MegabytesDone(WholeMegabytes(6 * gib), 50.0), 3072);
+}
