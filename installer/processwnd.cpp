@@ -54,8 +54,19 @@ const wchar_t* CProcessWnd::GetWindowClassName() const {
 }
 
 void CProcessWnd::OnFinalMessage(HWND /*hWnd*/) {
-    if (m_worker.joinable())
-        m_worker.join();
+    if (!m_worker.joinable())
+        return;
+    // The worker may be inside SendMessageW to this thread (extraction
+    // progress, hiding, the completion window's owner): answer sent messages
+    // while waiting, or both threads would wait for each other.
+    HANDLE done = m_workerDone.Get();
+    while (done != nullptr &&
+           ::MsgWaitForMultipleObjects(1, &done, FALSE, INFINITE, QS_SENDMESSAGE) ==
+               WAIT_OBJECT_0 + 1) {
+        MSG msg;
+        ::PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+    }
+    m_worker.join();
 }
 
 std::wstring CProcessWnd::GetSkinFile() {
@@ -81,7 +92,13 @@ void CProcessWnd::InitWindow() {
     if (TavroLib::CControlUI* total = FindControl(L"TotalNumLabel"))
         total->SetText(L"  /" + std::to_wstring(m_totalMB) + L"M");
     m_workerWindow = m_hWnd;
-    if (!StartThread(m_worker, [this] { InstallWorker(); }))
+    m_workerDone.Reset(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    HANDLE done = m_workerDone.Get();
+    if (!StartThread(m_worker, [this, done] {
+            InstallWorker();
+            if (done != nullptr)
+                ::SetEvent(done);
+        }))
         LOG_ERROR(L" Start install worker Failed ");
 }
 

@@ -12,6 +12,7 @@
 #include "comm/httplibdownload.h"
 #include "installer/installerwindow.h"
 #include "util/singleton.h"
+#include "util/win_handle.h"
 
 class CProcessWnd : public CInstallerWindow,
                     public vorn::DownloadSink,
@@ -39,7 +40,7 @@ class CProcessWnd : public CInstallerWindow,
     bool SetProgress(int64_t total, int64_t current);
 
     // The worker's body: download, check, installation, completion.
-    void InstallWorker();
+    virtual void InstallWorker();
 
     int64_t TotalMB() const { return m_totalMB; }
     // The percentage last shown, shared by every progress window of the process.
@@ -49,6 +50,8 @@ class CProcessWnd : public CInstallerWindow,
     CProcessWnd() = default;
     // Runs body on thread; false when the system refuses a thread.
     virtual bool StartThread(std::thread& thread, std::function<void()> body);
+    // The window handle as the worker knows it (it outlives the native window).
+    HWND WorkerWindow() const { return m_workerWindow; }
 
   private:
     friend class vorn::Singleton<CProcessWnd>;
@@ -65,6 +68,7 @@ class CProcessWnd : public CInstallerWindow,
     std::thread m_worker;
     int64_t m_totalMB = 0;
     HWND m_workerWindow = nullptr;  // the handle the worker addresses, fixed at start
+    vorn::UniqueHandle m_workerDone;  // set when the worker's body has returned
     vorn::ProgressGate m_gate;
 
     static int s_lastPercent;

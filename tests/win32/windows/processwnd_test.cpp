@@ -47,6 +47,23 @@ class IdleProcessWnd : public CProcessWnd {
     }
 };
 
+// A worker that keeps sending progress, as the extraction does, for a while.
+class SendingProcessWnd : public CProcessWnd {
+  public:
+    std::atomic<int> answered{0};
+
+  protected:
+    void InstallWorker() override {
+        for (int i = 0; i < 400; ++i) {
+            if (::SendMessageW(WorkerWindow(), WM_INSTALL_PROGRESS, i % 100, 0) == 0 &&
+                ::IsWindow(WorkerWindow())) {
+                ++answered;
+            }
+            ::Sleep(5);
+        }
+    }
+};
+
 std::wstring Text(CProcessWnd& w, const wchar_t* name) {
     TavroLib::CControlUI* c = w.FindControl(name);
     return c ? c->GetText() : L"<missing>";
@@ -203,6 +220,22 @@ TEST_F(ProgressWindowFigures, TasksToAClosingWindowAreDropped) {
     window.OnDownloadProgress(50, 100);
     Pump();
     EXPECT_EQ(Bar(window), 0);
+}
+
+// The window is destroyed while its worker sends to it: the final message
+// answers the worker's messages while it waits, so neither thread hangs.
+TEST(ProgressWindowWorker, DestroyedWhileTheWorkerSendsDoesNotHang) {
+    SetUpToolkit(::GetModuleHandleW(nullptr));
+    SendingProcessWnd window;
+    ASSERT_TRUE(window.CreateInstallerWindow());
+    ASSERT_TRUE(vorn::gui::WaitFor([&] {
+        Pump(20);
+        return window.answered.load() > 5;
+    }, 10000));
+    const DWORD start = ::GetTickCount();
+    ::DestroyWindow(window.GetHandle());  // ends in OnFinalMessage, which joins the worker
+    EXPECT_LT(::GetTickCount() - start, 10000u);
+    EXPECT_FALSE(::IsWindow(window.GetHandle()));
 }
 
 // Screenshots: the bar half way while downloading, and while unpacking.
