@@ -433,4 +433,16 @@ TEST_F(ProgressWindow, WholeInstallationOfABuiltPackage) {
     ASSERT_TRUE(vorn::gui::WaitFor([this] { return ClientStarts().size() == 1; }, 10000));
 }
 
+TEST_F(ProgressWindow, EscapeOnTheCompletionWindowStillStartsTheClient) {
+    Serve(vorn::test::ReadBytes(vorn::test::WideArg("package")));
+    Start();
+    HWND complete = vorn::gui::WaitWindow(L"CompleteWndUI", 60000);
+    ASSERT_NE(complete, nullptr);
+    ASSERT_TRUE(vorn::gui::Key(complete, L"esc"));
+    ASSERT_TRUE(WaitDone(30000));
+    EXPECT_EQ(code.load(), 1);
+    EXPECT_EQ(NewReports(), std::vector<ReportEvent>{kStarted});
+    ASSERT_TRUE(vorn::gui::WaitFor([this] { return ClientStarts().size() == 1; }, 10000));
+}
+
 }  // namespace
