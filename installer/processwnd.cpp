@@ -60,9 +60,8 @@ void CProcessWnd::OnFinalMessage(HWND /*hWnd*/) {
     // progress, hiding, the completion window's owner): answer sent messages
     // while waiting, or both threads would wait for each other.
     HANDLE done = m_workerDone.Get();
-    while (done != nullptr &&
-           ::MsgWaitForMultipleObjects(1, &done, FALSE, INFINITE, QS_SENDMESSAGE) ==
-               WAIT_OBJECT_0 + 1) {
+    while (done != nullptr && ::MsgWaitForMultipleObjects(1, &done, FALSE, INFINITE,
+                                                          QS_SENDMESSAGE) == WAIT_OBJECT_0 + 1) {
         MSG msg;
         ::PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
     }
@@ -149,7 +148,8 @@ bool CProcessWnd::SetProgress(int64_t total, int64_t current) {
 
 void CProcessWnd::ShowStatus(const wchar_t* text) {
     // Shared with the task, which may run after the wait has given up.
-    auto shown = std::make_shared<vorn::UniqueHandle>(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    auto shown =
+        std::make_shared<vorn::UniqueHandle>(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
     const std::wstring status = text;
     const bool posted = PostUITask(
         [status, shown](TavroLib::CWindowWnd* w) {

@@ -67,7 +67,7 @@ class CProcessWnd : public CInstallerWindow,
 
     std::thread m_worker;
     int64_t m_totalMB = 0;
-    HWND m_workerWindow = nullptr;  // the handle the worker addresses, fixed at start
+    HWND m_workerWindow = nullptr;    // the handle the worker addresses, fixed at start
     vorn::UniqueHandle m_workerDone;  // set when the worker's body has returned
     vorn::ProgressGate m_gate;
 

@@ -87,8 +87,7 @@ TEST_F(CompleteWindow, SystemCloseGivesZero) {
 TEST_F(CompleteWindow, CloseButtonEndsTheProcessWithZero) {
     const std::wstring marker = install.File(L"returned.txt");
     const int exitCode = vorn::test::RunProcess(
-        vorn::test::OwnPath(),
-        L"--gtest_filter=CompleteWindowChild.* \"--marker=" + marker + L"\"",
+        vorn::test::OwnPath(), L"--gtest_filter=CompleteWindowChild.* \"--marker=" + marker + L"\"",
         log.Temp().Path());
     EXPECT_EQ(exitCode, 0);
     EXPECT_FALSE(vorn::IsRegularFile(marker)) << "something ran after the close button";

@@ -145,7 +145,7 @@ TEST_F(ProgressWindowFigures, PackagesOfTwoGibibytesAndMore) {
     EXPECT_EQ(Bar(window), 50);
     EXPECT_EQ(Text(window, L"CurDownNumLabel"), L"2560M  ");
     const int64_t big = 3LL * 1024 * 1048576 - 1;  // negative as a 32-bit value
-    window.SetProgress(big, big / 4);  // 24.99999997 %, 25 in single precision
+    window.SetProgress(big, big / 4);              // 24.99999997 %, 25 in single precision
     EXPECT_EQ(Bar(window), 25);
     window.SetProgress(size, size);
     EXPECT_EQ(Bar(window), 100);
@@ -228,10 +228,12 @@ TEST(ProgressWindowWorker, DestroyedWhileTheWorkerSendsDoesNotHang) {
     SetUpToolkit(::GetModuleHandleW(nullptr));
     SendingProcessWnd window;
     ASSERT_TRUE(window.CreateInstallerWindow());
-    ASSERT_TRUE(vorn::gui::WaitFor([&] {
-        Pump(20);
-        return window.answered.load() > 5;
-    }, 10000));
+    ASSERT_TRUE(vorn::gui::WaitFor(
+        [&] {
+            Pump(20);
+            return window.answered.load() > 5;
+        },
+        10000));
     const DWORD start = ::GetTickCount();
     ::DestroyWindow(window.GetHandle());  // ends in OnFinalMessage, which joins the worker
     EXPECT_LT(::GetTickCount() - start, 10000u);
@@ -281,7 +283,9 @@ class ProgressWindow : public vorn::test::InstallerWindowTest {
     void Serve(const std::string& bytes, int64_t crc = -1) {
         ASSERT_TRUE(vorn::test::Services::Write(L"files\\pkg\\velto\\client.7z", bytes));
         info->apkSize = static_cast<int64_t>(bytes.size());
-        info->crc = crc >= 0 ? crc : vorn::FileCrc32(vorn::test::Services::File(L"files\\pkg\\velto\\client.7z"));
+        info->crc =
+            crc >= 0 ? crc
+                     : vorn::FileCrc32(vorn::test::Services::File(L"files\\pkg\\velto\\client.7z"));
     }
     // The window sequence's progress step, on a thread of its own.
     void Start() {
@@ -298,7 +302,9 @@ class ProgressWindow : public vorn::test::InstallerWindowTest {
             done = true;
         });
     }
-    bool WaitDone(DWORD ms) { return vorn::gui::WaitFor([this] { return done.load(); }, ms); }
+    bool WaitDone(DWORD ms) {
+        return vorn::gui::WaitFor([this] { return done.load(); }, ms);
+    }
     void Join() {
         for (int i = 0; i < 300 && !done; ++i) {
             for (const wchar_t* name : {L"MessageInfoBoxUI", L"CompleteWndUI", L"ProcessWndUI"}) {
