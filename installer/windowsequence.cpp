@@ -8,6 +8,7 @@
 #include "installer/checkwnd.h"
 #include "installer/installerreportdata.h"
 #include "installer/installwnd.h"
+#include "installer/processwnd.h"
 #include "installer/startupdatewnd.h"
 #include "installer/uihelp.h"
 #include "installer/vxmessagebox.h"
@@ -38,11 +39,13 @@ bool CreateAtRecordedPlace(CInstallerWindow& window) {
     return true;
 }
 
-// Download and installation follow in the progress window, which this
-// installer does not have yet: the run ends here.
-void RunProgressCourse(const wchar_t* from) {
-    SEQUENCE_LOG(vorn::LOG_INFO, "RunCourse",
-                 L" %s closed to install: no progress window yet, run ends ", from);
+// Download and installation: the progress window shows the completion window
+// itself; however it closes, the run ends after it.
+void RunProgressCourse() {
+    CProcessWnd* progress = CProcessWnd::Instance();
+    if (CreateAtRecordedPlace(*progress))
+        progress->ShowModal();
+    CProcessWnd::ReleaseInstance();
 }
 
 }  // namespace
@@ -69,7 +72,7 @@ void RunCourse() {
                 CInstallerReportData::Instance()->ReportData(5, 1, 8, "Install Cancel");
                 break;
             }
-            RunProgressCourse(L"install page");
+            RunProgressCourse();
             break;
         }
         case 2:
@@ -79,7 +82,7 @@ void RunCourse() {
             CStartUpdateWnd start;
             const UINT code = CreateAtRecordedPlace(start) ? start.ShowModal() : 0;
             if (!UserGaveUp(code))
-                RunProgressCourse(L"start/update window");
+                RunProgressCourse();
             break;
         }
         default:

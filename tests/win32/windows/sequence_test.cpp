@@ -11,9 +11,11 @@
 #include <thread>
 
 #include "driver/gui_driver.h"
+#include "installer/httpinstallinfo.h"
 #include "installer/uihelp.h"
 #include "installer/windowsequence.h"
 #include "ui/toolkit.h"
+#include "util/path_util.h"
 #include "windows/installer_fixture.h"
 
 namespace {
@@ -26,8 +28,11 @@ const ReportEvent kFailed{1, 0, 1, "check environment  failed"};
 const ReportEvent kCancel{5, 1, 8, "Install Cancel"};
 const ReportEvent kCheckStart{1, 1, 1, "check  environment"};
 const ReportEvent kPageInit{2, 1, 1, "Install Page Init"};
-const wchar_t* const kWindowClasses[] = {L"CheckWndUI", L"VXMessageBoxUI", L"InstallWndUI",
-                                         L"StartUpdateWndUI"};
+const ReportEvent kCrcFailed{4, 0, 0, "check crc failed"};
+constexpr int kClasses = 6;
+const wchar_t* const kWindowClasses[kClasses] = {L"CheckWndUI",       L"VXMessageBoxUI",
+                                                 L"InstallWndUI",     L"StartUpdateWndUI",
+                                                 L"MessageInfoBoxUI", L"ProcessWndUI"};
 
 // Runs part of the sequence on a thread of its own, as the main thread would,
 // and notes every installer window that appears meanwhile.
@@ -43,7 +48,7 @@ class SequenceThread {
         });
         m_watch = std::thread([this] {
             while (!m_done) {
-                for (int i = 0; i < 4; ++i) {
+                for (int i = 0; i < kClasses; ++i) {
                     if (vorn::gui::FindWindowByClass(kWindowClasses[i]) != nullptr)
                         m_seen[i] = true;
                 }
@@ -67,7 +72,7 @@ class SequenceThread {
         return WaitFor([this] { return m_done.load(); }, ms);
     }
     bool Seen(const wchar_t* className) const {
-        for (int i = 0; i < 4; ++i) {
+        for (int i = 0; i < kClasses; ++i) {
             if (std::wstring(kWindowClasses[i]) == className)
                 return m_seen[i];
         }
@@ -76,7 +81,7 @@ class SequenceThread {
 
   private:
     std::atomic<bool> m_done{false};
-    std::atomic<bool> m_seen[4] = {};
+    std::atomic<bool> m_seen[kClasses] = {};
     std::thread m_thread;
     std::thread m_watch;
 };
@@ -171,17 +176,39 @@ TEST_F(Sequence, InstallPageClosedByTheSystemAlsoCancels) {
     EXPECT_EQ(NewReports(), (std::vector<ReportEvent>{kPageInit, kCancel}));
 }
 
-TEST_F(Sequence, InstallRequestEndsTheRunForNowAndSaysSo) {
+// The progress window follows at the recorded place; an address without a
+// scheme is fetched over plain HTTP with no host, and the empty file fails the
+// CRC check. The window stays until the user closes it.
+void ExpectProgressWindowAt(LONG left, LONG top) {
+    HWND progress = vorn::gui::WaitWindow(L"ProcessWndUI", 10000);
+    ASSERT_NE(progress, nullptr);
+    RECT rc{};
+    ::GetWindowRect(progress, &rc);
+    EXPECT_EQ(rc.left, left);
+    EXPECT_EQ(rc.top, top);
+    HWND box = vorn::gui::WaitWindow(L"MessageInfoBoxUI", 30000);
+    ASSERT_NE(box, nullptr);
+    ASSERT_TRUE(vorn::gui::Click(box, kBoxClose.x, kBoxClose.y));
+    ASSERT_TRUE(vorn::gui::WaitWindowGone(box, 10000));
+    ASSERT_TRUE(::IsWindow(progress));
+    ASSERT_TRUE(vorn::gui::Key(progress, L"alt+f4"));
+}
+
+TEST_F(Sequence, InstallRequestGoesOnToTheProgressWindow) {
     context->checkType = CHECK_NEED_INSTALL;
+    context->rcWindow = RECT{29, 31, 829, 531};
+    context->installDir = install.Path();
+    HttpInstallInfo::Instance()->downloadUrl = L"no scheme";
+    HttpInstallInfo::Instance()->crc = 1;
     SequenceThread run([] { RunCourse(); });
     HWND hwnd = vorn::gui::WaitWindow(L"InstallWndUI", 10000);
     ASSERT_NE(hwnd, nullptr);
     ::PostMessageW(hwnd, WM_CLOSE, IDOK, 0);  // what the install button's Close(1) posts
+    ExpectProgressWindowAt(29, 31);
     ASSERT_TRUE(run.WaitDone(30000));
-    EXPECT_EQ(NewReports(), std::vector<ReportEvent>{kPageInit});
-    EXPECT_EQ(
-        log.Count(L"[Info]| install page closed to install: no progress window yet, run ends "),
-        1u);
+    EXPECT_EQ(NewReports(), (std::vector<ReportEvent>{kPageInit, kCrcFailed}));
+    EXPECT_TRUE(vorn::IsRegularFile(install.File(L"tmpClient")));
+    EXPECT_EQ(log.Count(L"[Error]| Check package crc Failed: 0 "), 1u);
 }
 
 TEST_F(Sequence, InstallationFoundOpensTheStartWindowWhoseCloseButtonReportsNothing) {
@@ -200,15 +227,17 @@ TEST_F(Sequence, InstallationFoundOpensTheStartWindowWhoseCloseButtonReportsNoth
 
 TEST_F(Sequence, UpdateOutcomeGoesOnFromTheStartWindow) {
     context->checkType = static_cast<_CHECKTYPE>(2);  // never produced by the check
+    context->rcWindow = RECT{19, 23, 819, 523};
+    context->installDir = install.Path();
+    HttpInstallInfo::Instance()->downloadUrl = L"no scheme";
+    HttpInstallInfo::Instance()->crc = 1;
     SequenceThread run([] { RunCourse(); });
     HWND hwnd = vorn::gui::WaitWindow(L"StartUpdateWndUI", 10000);
     ASSERT_NE(hwnd, nullptr);
     ASSERT_TRUE(vorn::gui::Click(hwnd, kStart.x, kStart.y));
+    ExpectProgressWindowAt(19, 23);
     ASSERT_TRUE(run.WaitDone(30000));
-    EXPECT_TRUE(NewReports().empty());
-    EXPECT_EQ(log.Count(L"[Info]| start/update window closed to install: no progress window "
-                        L"yet, run ends "),
-              1u);
+    EXPECT_EQ(NewReports(), std::vector<ReportEvent>{kCrcFailed});
 }
 
 TEST_F(Sequence, WithoutInstallationTheInstallPageOpensWhereTheCheckWindowWas) {
