@@ -40,6 +40,10 @@ void WriteMachine(JsonWriter& j) {
     wchar_t date[16];
     swprintf(date, 16, L"%04u%02u%02u", now.wYear, now.wMonth, now.wDay);
     j.Key("date").String(std::wstring(date));
+    RECT work{};
+    ::SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+    j.Key("work_area");
+    WriteRect(j, work);
     j.Key("drives").BeginObject();
     for (wchar_t letter = L'A'; letter <= L'Z'; ++letter) {
         const std::wstring root = std::wstring(1, letter) + L":\\";

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <fstream>
+#include <iterator>
 
 #include "agent/steps_internal.h"
 #include "driver/gui_driver.h"
@@ -22,8 +23,8 @@ HKEY Root(const std::wstring& name) {
     return nullptr;
 }
 
-bool WriteAll(const std::wstring& path, const std::string& bytes) {
-    std::ofstream out(path.c_str(), std::ios::binary | std::ios::trunc);
+bool WriteAll(const std::wstring& path, const std::string& bytes, bool append = false) {
+    std::ofstream out(path.c_str(), std::ios::binary | (append ? std::ios::app : std::ios::trunc));
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
     return static_cast<bool>(out);
 }
@@ -141,6 +142,13 @@ StepResult SetupStep(Agent& agent, const Step& s, bool& known) {
     if (v == L"write") {
         return WriteAll(s.Arg(0), vorn::WideToUtf8(s.Arg(1))) ? StepResult{}
                                                               : Fail(L"cannot write " + s.Arg(0));
+    }
+    if (v == L"append") {
+        std::ifstream in(s.Arg(1).c_str(), std::ios::binary);
+        const std::string bytes((std::istreambuf_iterator<char>(in)),
+                                std::istreambuf_iterator<char>());
+        return in && WriteAll(s.Arg(0), bytes, true) ? StepResult{}
+                                                     : Fail(L"cannot append to " + s.Arg(0));
     }
     if (v == L"label-ref")
         return RenderLabel(agent, s);

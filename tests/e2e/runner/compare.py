@@ -27,7 +27,7 @@ class Placeholders:
         m = run.machine()
         profile = m.get("profile", "")
         self.values = {
-            "TEMP": m.get("temp", ""),
+            "TEMP": m.get("temp", "").rstrip("\\"),  # as in the environment
             "USERPROFILE": profile,
             "DOWNLOADS": profile + "\\Downloads",
             "INSTALLER": profile + "\\Downloads\\VeltoInstaller.exe",
@@ -35,6 +35,7 @@ class Placeholders:
             "CHANNEL": cfg.channel,
             "CA_BUNDLE": cfg.ca_bundle,
             "CHANNEL_FILE": cfg.channel_file,
+            "TEST_CA": os.path.join(run.work, "services", "ca.pem"),
         }
         for name, host in cfg.hosts.items():
             self.values[name.upper() + "_HOST"] = host
@@ -64,7 +65,7 @@ def check_steps(run, plan, diffs):
         if not s["ok"]:
             origin = plan.origin.get(s["line"], f"plan line {s['line']}")
             diffs.add("steps", f"{origin}: {s['verb']} {' '.join(s['args'])!r} failed "
-                               f"after {s['ms']} ms: {s['detail']}")
+                               f"({s['ms'] / 1000:.1f} s into the run): {s['detail']}")
 
 
 # --- programs, windows ---------------------------------------------------------
@@ -130,6 +131,12 @@ def check_windows(sc, run, diffs):
                                  f"{props['size'][0]}x{props['size'][1]}")
         if "title" in props and w["title"] != props["title"]:
             diffs.add("windows", f"{key}: title {w['title']!r}, expected {props['title']!r}")
+        if props.get("centred"):
+            wa = run.machine().get("work_area", [0, 0, 0, 0])
+            want = [(wa[0] + wa[2] - (r[2] - r[0])) // 2, (wa[1] + wa[3] - (r[3] - r[1])) // 2]
+            if abs(r[0] - want[0]) > 1 or abs(r[1] - want[1]) > 1:
+                diffs.add("windows", f"{key}: opened at {r[:2]}, expected centred on the work area "
+                                     f"{wa} at {want}")
         if "moved" in props:
             moved = w["first_rect"][:2] != w["last_rect"][:2]
             if moved != props["moved"]:
@@ -267,9 +274,10 @@ def check_registry(sc, run, ph, diffs):
 def _file_expectations(sc, ph):
     expected = {}
     if sc.expect.get("temp_files", True):
-        expected["%TEMP%cacert.pem"] = {"same_as": "%CA_BUNDLE%"}
-        expected["%TEMP%ZizUdir.dat"] = {"same_as": "%CHANNEL_FILE%"}
-        expected["%TEMP%Installer%DATE%.log"] = True
+        bundle = ["%CA_BUNDLE%", "%TEST_CA%"] if sc.machine.get("trust_test_ca") else "%CA_BUNDLE%"
+        expected["%TEMP%\\cacert.pem"] = {"same_as": bundle}
+        expected["%TEMP%\\ZizUdir.dat"] = {"same_as": "%CHANNEL_FILE%"}
+        expected["%TEMP%\\Installer%DATE%.log"] = True
     expected.update(sc.expect.get("files", {}))
     return {ph(k).lower(): (ph(k), ph(v)) for k, v in expected.items()}
 
@@ -292,8 +300,11 @@ def _check_file(path, want, change, run, diffs):
     if "size" in want and change["size"] != want["size"]:
         diffs.add("files", f"{path}: {change['size']} bytes, expected {want['size']}")
     if "same_as" in want:
-        with open(want["same_as"], "rb") as f:
-            ref = f.read()
+        sources = want["same_as"] if isinstance(want["same_as"], list) else [want["same_as"]]
+        ref = b""
+        for source in sources:
+            with open(source, "rb") as f:
+                ref += f.read()
         if data != ref:
             diffs.add("files", f"{path}: content differs from {want['same_as']} "
                                f"({len(data) if data is not None else 'no'} bytes against {len(ref)})")

@@ -10,14 +10,14 @@ class ScenarioError(Exception):
 
 TOP_KEYS = {"about", "labels", "pending", "timeout", "services", "machine", "step", "expect"}
 SERVICE_KEYS = {"package_size", "entry", "catalogue", "cafe", "faults", "options", "ethernet"}
-MACHINE_KEYS = {"command_line", "drives", "registry", "folders", "files"}
+MACHINE_KEYS = {"command_line", "drives", "registry", "folders", "files", "trust_test_ca"}
 DRIVE_KINDS = {"fixed", "tmpfs", "folder"}
 ACTIONS = {"wait", "click", "drag", "key", "type", "sleep", "shot", "rect", "texts",
            "expect_message", "open", "gone", "launch", "exit", "terminate"}
 MODIFIERS = {"window", "at", "from", "to", "timeout", "within", "args", "note"}
 EXPECT_KEYS = {"exit_code", "exit_codes", "windows", "window", "reports", "urls", "programs",
                "log", "log_absent", "registry", "files", "temp_files", "rects", "texts"}
-WINDOW_KEYS = {"min_open_ms", "max_open_ms", "size", "title", "at", "instance", "moved_from"}
+WINDOW_KEYS = {"min_open_ms", "max_open_ms", "size", "title", "at", "moved", "centred"}
 
 
 def _check_keys(where, table, allowed):
