@@ -3,9 +3,6 @@
 
 #include <windows.h>
 
-#include <map>
-
-#include "installer/httpinstallinfo.h"
 #include "util/logger.h"
 #include "util/path_util.h"
 
@@ -89,14 +86,14 @@ void httplib_request_muti(const char* host, const char* path, const httplib::Hea
     httplib_request(host, path, headers, body, answer, false);
 }
 
-}  // namespace vorn
-
-void HttpInstallInfo::PostRequest(const char* host, const char* path,
-                                  const std::map<std::string, std::string>& headers,
-                                  const char* body, std::string& answer) {
+void PostRequest(const char* host, const char* path,
+                 const std::map<std::string, std::string>& headers, const char* body,
+                 std::string& answer) {
     httplib::Headers set;
     for (const auto& entry : headers)
         set.emplace(entry.first.c_str(), entry.second.c_str());
-    vorn::httplib_request_muti(host, path, set, body != nullptr ? std::string(body) : std::string(),
-                               answer);
+    httplib_request_muti(host, path, set, body != nullptr ? std::string(body) : std::string(),
+                         answer);
 }
+
+}  // namespace vorn

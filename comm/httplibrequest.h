@@ -5,6 +5,7 @@
 
 #include <httplib.h>
 
+#include <map>
 #include <string>
 
 namespace vorn {
@@ -35,5 +36,11 @@ void httplib_request(const char* host, const char* path, const httplib::Headers&
 // HTTPS, then plain HTTP when the answer is still empty.
 void httplib_request_muti(const char* host, const char* path, const httplib::Headers& headers,
                           const std::string& body, std::string& answer);
+
+// The form the services use: every header of the map copied into a header
+// set, the body up to its first zero byte, then httplib_request_muti.
+void PostRequest(const char* host, const char* path,
+                 const std::map<std::string, std::string>& headers, const char* body,
+                 std::string& answer);
 
 }  // namespace vorn

@@ -240,6 +240,12 @@ bool HttpInstallInfo::RequestInstallInfo() {
     return true;
 }
 
+void HttpInstallInfo::PostRequest(const char* host, const char* path,
+                                  const std::map<std::string, std::string>& headers,
+                                  const char* body, std::string& answer) {
+    vorn::PostRequest(host, path, headers, body, answer);
+}
+
 std::string HttpInstallInfo::GetRequest() {
     httplib::SSLClient client(VORN_HOST_CAFE, vorn::kCafePort);
     if (!vorn::ApplyCaBundle(client)) {

@@ -1,6 +1,7 @@
 #include "installer/installerwindow.h"
 
 #include "installer/resource.h"
+#include "installer/uihelp.h"
 
 const wchar_t kInstallerWindowTitle[] = L"Velto加速器安装程序";
 
@@ -20,12 +21,25 @@ UINT CInstallerWindow::ShowCentred() {
     return ShowModal();
 }
 
-std::wstring CInstallerWindow::GetSkinFolder() {
-    return std::wstring();
+void CInstallerWindow::PlaceAt(const RECT& rc) {
+    if (m_hWnd == nullptr)
+        return;
+    ::SetWindowPos(m_hWnd, nullptr, rc.left, rc.top, -1, -1,
+                   SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
-LRESULT CInstallerWindow::ResponseDefaultKeyEvent(WPARAM /*wParam*/) {
-    return 0;
+bool CInstallerWindow::RecordWindowRect(void* param) {
+    const auto* msg = static_cast<const TavroLib::NotifyMsg*>(param);
+    if (msg == nullptr || msg->type != TavroLib::kNotifyClick || m_hWnd == nullptr)
+        return true;
+    RECT rc{};
+    if (::GetWindowRect(m_hWnd, &rc))
+        CUIHelp::Instance()->rcWindow = rc;
+    return true;
+}
+
+std::wstring CInstallerWindow::GetSkinFolder() {
+    return std::wstring();
 }
 
 TavroLib::ResourceSource CInstallerWindow::GetResourceType() const {

@@ -1,6 +1,7 @@
 // What every window of the installer shares: its layout comes from the skin
-// archive resource, Enter and Escape do nothing unless a window says so, and
-// it is created with the same title, style and icon.
+// archive resource, it is created with the same title, style and icon, and
+// the handler that records its position for the next window. Enter and
+// Escape keep the window base's behaviour unless a window opts out itself.
 #pragma once
 
 #include "ui/toolkit.h"
@@ -18,9 +19,16 @@ class CInstallerWindow : public TavroLib::WindowImplBase {
     // Create, centre on the monitor and run the modal loop; the close code,
     // or 0 when the window could not be created.
     UINT ShowCentred();
+    // Moves the window's top-left corner to rc's, keeping its size, without
+    // activating it or changing the Z order.
+    void PlaceAt(const RECT& rc);
+
+    // Delegate shared by the windows whose position the next window takes:
+    // on "click" the outer screen rectangle becomes the install context's
+    // rcWindow. Always true, so later delegates run.
+    bool RecordWindowRect(void* param);
 
     std::wstring GetSkinFolder() override;
-    LRESULT ResponseDefaultKeyEvent(WPARAM wParam) override;
     TavroLib::ResourceSource GetResourceType() const override;
     const wchar_t* GetResourceId() const override;
 };

@@ -23,6 +23,10 @@ void MessageInfoBox::InitWindow() {
         label->SetText(m_message);
 }
 
+LRESULT MessageInfoBox::ResponseDefaultKeyEvent(WPARAM /*wParam*/) {
+    return 0;
+}
+
 std::wstring MessageInfoBox::GetSkinFile() {
     return L"MessageInfoBox.xml";
 }

@@ -23,6 +23,8 @@ class MessageInfoBox : public CInstallerWindow {
     void OnFinalMessage(HWND hWnd) override;
     void InitWindow() override;
     std::wstring GetSkinFile() override;
+    // Enter and Escape do nothing.
+    LRESULT ResponseDefaultKeyEvent(WPARAM wParam) override;
     void Notify(TavroLib::NotifyMsg& msg) override;
 
   private:

@@ -19,6 +19,10 @@ const wchar_t* VXMessageBox::GetWindowClassName() const {
 
 void VXMessageBox::OnFinalMessage(HWND /*hWnd*/) {}
 
+LRESULT VXMessageBox::ResponseDefaultKeyEvent(WPARAM /*wParam*/) {
+    return 0;
+}
+
 std::wstring VXMessageBox::GetSkinFile() {
     return L"VXMessageBox.xml";
 }

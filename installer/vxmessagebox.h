@@ -21,5 +21,7 @@ class VXMessageBox : public CInstallerWindow {
     const wchar_t* GetWindowClassName() const override;
     void OnFinalMessage(HWND hWnd) override;
     std::wstring GetSkinFile() override;
+    // Enter and Escape do nothing.
+    LRESULT ResponseDefaultKeyEvent(WPARAM wParam) override;
     void Notify(TavroLib::NotifyMsg& msg) override;
 };

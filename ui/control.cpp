@@ -53,10 +53,23 @@ std::wstring CControlUI::GetText() const {
 }
 
 void CControlUI::SetText(const wchar_t* value) {
-    const std::wstring text = value ? value : L"";
-    if (text == m_text)
+    std::wstring text = value ? value : L"";
+    if (m_manager != nullptr && !m_manager->IsWindowThread()) {
+        // Controls belong to their window's thread: the text goes there as a
+        // task, and is dropped if the control has left the tree meanwhile.
+        CPaintManagerUI* manager = m_manager;
+        manager->PostToWindowThread(
+            [manager, control = this, text = std::move(text)] {
+                if (manager->HoldsControl(control))
+                    control->SetText(text);
+            },
+            "SetText");
         return;
-    m_text = text;
+    }
+    // GetText as well: an edit being typed into shows its native window's text.
+    if (text == m_text && text == GetText())
+        return;
+    m_text = std::move(text);
     OnTextChanged();
     Invalidate();
 }

@@ -31,7 +31,8 @@ class CControlUI {
     void SetName(const wchar_t* name);
 
     virtual std::wstring GetText() const;
-    // Replaces the text; repaints when it changed.
+    // Replaces the text; repaints when it changed. Called on another thread
+    // than the window's, it posts the change to the window's thread.
     void SetText(const wchar_t* text);
     void SetText(const std::wstring& text) { SetText(text.c_str()); }
 

@@ -16,4 +16,5 @@ list(APPEND UI_CORE_SOURCES
     progress.cpp
     renderer.cpp
     resources.cpp
+    shadowwindow.cpp
     windowimplbase.cpp)

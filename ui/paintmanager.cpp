@@ -148,6 +148,37 @@ void CPaintManagerUI::BindWindow(HWND hWnd) {
     EnsureGdiplus();
 }
 
+bool CPaintManagerUI::IsWindowThread() const {
+    HWND hWnd = m_window;
+    if (hWnd == nullptr || !::IsWindow(hWnd))
+        return true;
+    return ::GetWindowThreadProcessId(hWnd, nullptr) == ::GetCurrentThreadId();
+}
+
+bool CPaintManagerUI::PostToWindowThread(WindowTask task, const char* name) {
+    if (!m_taskPoster || !task)
+        return false;
+    return m_taskPoster(std::move(task), name);
+}
+
+bool CPaintManagerUI::HoldsControl(const CControlUI* control) const {
+    if (control == nullptr || m_root == nullptr)
+        return false;
+    struct Search {
+        const CControlUI* wanted;
+        bool found;
+    } search{control, false};
+    m_root->ForEach(
+        [](CControlUI* c, void* data) {
+            auto* s = static_cast<Search*>(data);
+            if (c == s->wanted)
+                s->found = true;
+            return !s->found;
+        },
+        &search);
+    return search.found;
+}
+
 SIZE CPaintManagerUI::GetClientSize() const {
     RECT rc{};
     if (m_window != nullptr)
@@ -603,6 +634,14 @@ void CPaintManagerUI::ShowToolTip(CControlUI* control) {
         m_toolInfo.lpszText = const_cast<wchar_t*>(L"");
         ::SendMessageW(m_toolTipWnd, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&m_toolInfo));
         ::SendMessageW(m_toolTipWnd, TTM_SETMAXTIPWIDTH, 0, 400);
+        // The layout's face, not the system's: its texts are written for it
+        // (the system font may lack their characters).
+        const FontInfo* font = GetFontAt(m_defaultFont);
+        if (font == nullptr)
+            font = GetFontAt(0);
+        if (font != nullptr && font->handle != nullptr) {
+            ::SendMessageW(m_toolTipWnd, WM_SETFONT, reinterpret_cast<WPARAM>(font->handle), FALSE);
+        }
     }
     m_toolTipControl = control;
     m_toolTipText = control->GetToolTip();

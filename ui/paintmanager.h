@@ -7,6 +7,7 @@
 #include <commctrl.h>
 
 #include <cstdint>
+#include <functional>
 #include <unordered_map>
 #include <memory>
 #include <string>
@@ -45,6 +46,18 @@ class CPaintManagerUI {
 
     void BindWindow(HWND hWnd);
     HWND GetHostWindow() const { return m_window; }
+
+    // How work reaches the host window's thread: the window's task channel.
+    using WindowTask = std::function<void()>;
+    using TaskPoster = std::function<bool(WindowTask task, const char* name)>;
+    void SetTaskPoster(TaskPoster poster) { m_taskPoster = std::move(poster); }
+    // True on the thread that owns the host window, and while there is none.
+    bool IsWindowThread() const;
+    // Posts task to the host window's thread; false when nothing was posted
+    // (no channel, or the window is closing).
+    bool PostToWindowThread(WindowTask task, const char* name);
+    // Whether control is still part of this manager's tree.
+    bool HoldsControl(const CControlUI* control) const;
     HWND GetToolTipWindow() const { return m_toolTipWnd; }
     POINT GetMousePos() const { return m_lastMouse; }
     SIZE GetClientSize() const;
@@ -171,6 +184,7 @@ class CPaintManagerUI {
     UINT_PTR m_nextTimerId = 0x100;
     std::vector<INotifyUI*> m_listeners;
     std::vector<IMessageFilterUI*> m_filters;
+    TaskPoster m_taskPoster;
 };
 
 }  // namespace TavroLib

@@ -1,5 +1,6 @@
 #include "ui/resources.h"
 
+#include <atomic>
 #include <map>
 #include <mutex>
 
@@ -36,6 +37,8 @@ bool ReadFolderFile(const std::wstring& name, std::vector<unsigned char>& out) {
     return true;
 }
 
+std::atomic<bool> g_archiveOnly{false};
+
 struct ImageCache {
     std::mutex lock;
     unsigned archiveGeneration = 0;
@@ -55,7 +58,17 @@ bool ReadResourceBytes(const std::wstring& name, std::vector<unsigned char>& out
     CZipResource& zip = CZipResource::Instance();
     if (zip.IsOpen())
         return zip.ReadEntry(name.c_str(), out);
+    if (IsArchiveOnly())
+        return false;
     return ReadFolderFile(name, out);
+}
+
+void SetArchiveOnly(bool archiveOnly) {
+    g_archiveOnly.store(archiveOnly);
+}
+
+bool IsArchiveOnly() {
+    return g_archiveOnly.load();
 }
 
 std::shared_ptr<const SkinImage> GetCachedImage(const std::wstring& name) {

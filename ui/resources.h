@@ -13,8 +13,15 @@ namespace TavroLib {
 // Largest entry the toolkit reads from the archive or the resource folder.
 constexpr size_t kMaxResourceBytes = 64u << 20;
 
-// From the open skin archive, else from the resource folder.
+// From the open skin archive, else from the resource folder unless the
+// process reads from the archive only.
 bool ReadResourceBytes(const std::wstring& name, std::vector<unsigned char>& out);
+
+// Once a window has named a skin archive, layouts and images come from that
+// archive alone: a missing or broken archive must not be replaced by files
+// that happen to lie in the resource folder.
+void SetArchiveOnly(bool archiveOnly);
+bool IsArchiveOnly();
 
 // A decoded image, premultiplied BGRA top-down; never changes once cached.
 struct SkinImage {

@@ -16,4 +16,5 @@
 #include "ui/paintmanager.h"
 #include "ui/dialogbuilder.h"
 #include "ui/nativewindow.h"
+#include "ui/shadowwindow.h"
 #include "ui/windowimplbase.h"

@@ -5,6 +5,7 @@
 
 #include "ui/control.h"
 #include "ui/dialogbuilder.h"
+#include "ui/resources.h"
 #include "ui/zipresource.h"
 #include "util/logger.h"
 
@@ -14,25 +15,25 @@ namespace {
 const wchar_t kArchiveName[] = L"membuffer";
 const wchar_t kLoadFailedText[] = L"加载资源文件失败";
 
-// Opens the skin archive stored as a "ZIPRES" resource unless it is open already.
-void OpenResourceArchive(const wchar_t* resourceId) {
+// Opens the skin archive stored as a "ZIPRES" resource unless it is open
+// already; false when it is missing, empty or no readable zip archive.
+bool OpenResourceArchive(const wchar_t* resourceId) {
     CZipResource& zip = CZipResource::Instance();
     if (zip.IsOpen() && zip.Name() == kArchiveName)
-        return;
+        return true;
     if (resourceId == nullptr || (!IS_INTRESOURCE(resourceId) && *resourceId == 0))
-        return;
+        return false;
     HINSTANCE inst = CPaintManagerUI::GetModule();
     HRSRC res = ::FindResourceW(inst, resourceId, L"ZIPRES");
     if (res == nullptr)
-        return;
+        return false;
     const DWORD size = ::SizeofResource(inst, res);
     HGLOBAL global = ::LoadResource(inst, res);
     const void* data = global ? ::LockResource(global) : nullptr;
     if (data == nullptr || size == 0)
-        return;
+        return false;
     // The archive keeps its own copy of the bytes.
-    if (!zip.OpenMemory(kArchiveName, data, size))
-        LOG_ERROR(L"skin archive unreadable");
+    return zip.OpenMemory(kArchiveName, data, size);
 }
 
 }  // namespace
@@ -48,7 +49,12 @@ const CNotifyPump::HandlerTable* WindowImplBase::GetHandlerTable() const {
     return &handlerTable;
 }
 
-WindowImplBase::WindowImplBase() = default;
+WindowImplBase::WindowImplBase() {
+    // Control changes made on other threads come back through the task channel.
+    m_paintManager.SetTaskPoster([this](CPaintManagerUI::WindowTask task, const char* name) {
+        return PostUITask([task = std::move(task)](CWindowWnd*) { task(); }, name);
+    });
+}
 
 WindowImplBase::~WindowImplBase() {
     // The controls go with m_paintManager; the native window must not outlive them.
@@ -273,8 +279,13 @@ LRESULT WindowImplBase::OnCreate(UINT, WPARAM, LPARAM, bool&) {
         CPaintManagerUI::SetResourceFolder(
             (CPaintManagerUI::GetModuleFolder() + GetSkinFolder()).c_str());
     }
-    if (GetResourceType() == ResourceSource::ZipResource)
-        OpenResourceArchive(GetResourceId());
+    if (GetResourceType() == ResourceSource::ZipResource) {
+        SetArchiveOnly(true);
+        if (!OpenResourceArchive(GetResourceId())) {
+            LOG_ERROR(L"skin archive missing or unreadable");
+            FailLayoutLoad();
+        }
+    }
 
     CDialogBuilder builder;
     const std::wstring skin = GetSkinFile();

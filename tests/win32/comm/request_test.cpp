@@ -7,7 +7,6 @@
 
 #include "comm/httplibrequest.h"
 #include "installer/buildconfig.h"
-#include "installer/httpinstallinfo.h"
 #include "services/servicetest.h"
 #include "util/path_util.h"
 #include "util/string_util.h"
@@ -103,8 +102,8 @@ TEST_F(Request, OnlyTheLibraryDefaultHeadersAndTheCallers) {
     ASSERT_TRUE(log.InstallCa());
     AnswerBoth("/t/headers");
     std::string answer;
-    HttpInstallInfo::PostRequest(kHost, "/t/headers", {{"sign", "ABC"}, {"projectId", "NewVX"}},
-                                 "{\"k\":1}", answer);
+    PostRequest(kHost, "/t/headers", {{"sign", "ABC"}, {"projectId", "NewVX"}}, "{\"k\":1}",
+                answer);
     EXPECT_EQ(answer, "via-https");
     const auto records = Services::Records(L"requests.jsonl", from);
     ASSERT_EQ(records.size(), 1u);
@@ -139,7 +138,7 @@ TEST_F(Request, BodyEndsAtItsFirstZeroByte) {
     ASSERT_TRUE(log.InstallCa());
     AnswerBoth("/t/zero");
     std::string answer;
-    HttpInstallInfo::PostRequest(kHost, "/t/zero", {}, "ab\0cd", answer);
+    PostRequest(kHost, "/t/zero", {}, "ab\0cd", answer);
     const auto records = Services::Records(L"requests.jsonl", from);
     ASSERT_EQ(records.size(), 1u);
     EXPECT_EQ(JsonText(records[0].get(), "body_hex"), "6162");

@@ -120,6 +120,28 @@ TEST(VXMessageBox, AltF4ClosesWithoutCode) {
     EXPECT_EQ(ClosedCode(w), 0u);
 }
 
+// The shared base of the installer's windows keeps the window base's keys: a
+// window that does not opt out closes on Escape with 1 (as the completion
+// window must).
+class PlainInstallerWindow : public CInstallerWindow {
+  public:
+    const wchar_t* GetWindowClassName() const override { return L"PlainInstallerWndUI"; }
+    std::wstring GetSkinFile() override { return L"CompleteWnd.xml"; }
+};
+
+TEST(InstallerWindow, EscapeKeepsTheBaseBehaviourUnlessAWindowOptsOut) {
+    WindowThread w([] { return std::make_unique<PlainInstallerWindow>(); });
+    HWND hwnd = vorn::gui::WaitWindow(L"PlainInstallerWndUI", 10000);
+    ASSERT_NE(hwnd, nullptr);
+    vorn::test::KeyWatch keys(w.ThreadId());
+    ASSERT_TRUE(vorn::gui::Key(hwnd, L"enter"));
+    ASSERT_TRUE(WaitFor([&] { return keys.Count(VK_RETURN) > 0; }, 3000));
+    ::Sleep(300);
+    EXPECT_TRUE(w.IsOpen()) << "Enter closed the window";
+    ASSERT_TRUE(vorn::gui::Key(hwnd, L"esc"));
+    EXPECT_EQ(ClosedCode(w), static_cast<UINT>(IDOK));
+}
+
 TEST(MessageInfoBox, WithoutMessageShowsUnknownErrorAndOkCloses) {
     WindowThread w([] { return std::make_unique<MessageInfoBox>(); });
     HWND hwnd = vorn::gui::WaitWindow(L"MessageInfoBoxUI", 10000);

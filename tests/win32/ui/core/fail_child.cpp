@@ -1,5 +1,6 @@
 // A window whose layout cannot be built (broken, missing, empty, or from an
-// archive that is no zip); with a good layout it closes itself and exits 0.
+// archive that is no zip or missing); with a good layout it closes itself and
+// exits 0. --folder names the resource folder (files there must not be read).
 #include <windows.h>
 
 #include <string>
@@ -41,7 +42,9 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     const std::wstring cmd = ::GetCommandLineW();
     const std::wstring res = Option(cmd, L"resource");
     TavroLib::CPaintManagerUI::SetModule(instance);
-    TavroLib::CPaintManagerUI::SetResourceFolder(L"Z:\\nonexistent\\skin");
+    const std::wstring folder = Option(cmd, L"folder");
+    TavroLib::CPaintManagerUI::SetResourceFolder(folder.empty() ? L"Z:\\nonexistent\\skin"
+                                                                : folder.c_str());
     FailWnd w(Option(cmd, L"layout"), res.empty() ? 102 : _wtoi(res.c_str()));
     if (w.Create(nullptr, L"Velto加速器安装程序", 0x10CE0000, 0x100) == nullptr)
         return 2;

@@ -11,6 +11,7 @@
 #include "ui/toolkit.h"
 #include "ui/zipresource.h"
 #include "ui_test_util.h"
+#include "util/win_handle.h"
 
 using namespace TavroLib;
 
@@ -544,7 +545,16 @@ TEST_F(UiWindow, PaintsColoursImagesAndText) {
     ::SendMessageW(w.GetHandle(), WM_MOUSEMOVE, 0, MAKELPARAM(c.x, c.y));
     ::SendMessageW(w.GetHandle(), WM_MOUSEHOVER, 0, MAKELPARAM(c.x, c.y));
     EXPECT_TRUE(w.Find<CButtonUI>(L"closebtn")->IsHot());
-    EXPECT_NE(nullptr, w.GetPaintManager().GetToolTipWindow());
+    HWND tip = w.GetPaintManager().GetToolTipWindow();
+    ASSERT_NE(nullptr, tip);
+    // In the layout's default font, which has the tool tip's characters (the
+    // tool tip may keep a copy of it).
+    LOGFONTW shown{}, layout{};
+    ASSERT_NE(0, ::GetObjectW(reinterpret_cast<HFONT>(::SendMessageW(tip, WM_GETFONT, 0, 0)),
+                              sizeof(shown), &shown));
+    ASSERT_NE(0, ::GetObjectW(w.GetPaintManager().GetFont(-1), sizeof(layout), &layout));
+    EXPECT_STREQ(L"微软雅黑", shown.lfFaceName);
+    EXPECT_EQ(layout.lfHeight, shown.lfHeight);
 
     w.Close(8);
     EXPECT_EQ(8u, w.ShowModal());
@@ -624,4 +634,122 @@ TEST_F(UiWindow, LayoutThatCannotBeBuiltEndsTheProcessWithCode1) {
     DWORD code = 99;
     EXPECT_FALSE(RunFailingChild(L"--layout=TestWnd.xml", code));
     EXPECT_EQ(0u, code);
+}
+
+TEST_F(UiWindow, ArchiveWindowsNeverReadTheResourceFolder) {
+    ASSERT_FALSE(vorn::test::Arg("fail-child").empty());
+    // A folder that holds the layout and an image, as a "skin" folder would.
+    vorn::test::TempDir dir;
+    const std::wstring folder = dir.File(L"skin");
+    ASSERT_TRUE(::CreateDirectoryW(folder.c_str(), nullptr));
+    std::vector<unsigned char> zipBytes;
+    ASSERT_TRUE(uitest::ResourceBytes(102, zipBytes));
+    CZipResource testSkin;
+    ASSERT_TRUE(testSkin.OpenMemory(L"test", zipBytes.data(), zipBytes.size()));
+    std::vector<unsigned char> layout, image;
+    ASSERT_TRUE(testSkin.ReadEntry(L"TestWnd.xml", layout));
+    ASSERT_TRUE(testSkin.ReadEntry(L"Close.png", image));
+    ASSERT_TRUE(vorn::test::WriteBytes(folder + L"\\TestWnd.xml",
+                                       std::string(layout.begin(), layout.end())));
+    ASSERT_TRUE(
+        vorn::test::WriteBytes(folder + L"\\Folder.png", std::string(image.begin(), image.end())));
+
+    // A corrupt or missing archive fails the layout build; the folder's copy is not used.
+    for (const wchar_t* resource : {L"103", L"105"}) {
+        SCOPED_TRACE(resource);
+        DWORD code = 0;
+        EXPECT_TRUE(RunFailingChild(
+            L"--layout=TestWnd.xml --resource=" + std::wstring(resource) + L" --folder=" + folder,
+            code));
+        EXPECT_EQ(1u, code);
+    }
+    // The folder itself is readable: a process without archive windows takes it.
+    SetArchiveOnly(false);
+    CZipResource::Instance().Close();
+    CPaintManagerUI::SetResourceFolder(folder.c_str());
+    std::vector<unsigned char> bytes;
+    EXPECT_TRUE(ReadResourceBytes(L"Folder.png", bytes));
+
+    // Once an archive window exists, images come from the archive alone.
+    {
+        TestWnd w;
+        ASSERT_NE(nullptr, w.Make());
+        EXPECT_TRUE(IsArchiveOnly());
+        w.Close(8);
+        EXPECT_EQ(8u, w.ShowModal());
+    }
+    EXPECT_FALSE(ReadResourceBytes(L"Folder.png", bytes));
+    CZipResource::Instance().Close();
+    EXPECT_FALSE(ReadResourceBytes(L"Folder.png", bytes));
+    EXPECT_EQ(nullptr, GetCachedImage(L"Folder.png"));
+}
+
+TEST_F(UiWindow, TextSetOnAWorkerReachesTheControlOnTheWindowThread) {
+    TestWnd w;
+    ASSERT_NE(nullptr, w.Make());
+    CLabelUI* lbl = w.Find<CLabelUI>(L"lbl");
+    ASSERT_NE(nullptr, lbl);
+    const std::wstring before = lbl->GetText();
+
+    // Opens the edit's native window: a text set from a worker must not touch
+    // it from there (the worker would wait for this thread, which waits for it).
+    CEditUI* edit = w.Find<CEditUI>(L"edit");
+    w.Click(L"edit");
+    uitest::Pump(2000, [&] { return edit->GetNativeWindow() != nullptr; });
+    HWND native = edit->GetNativeWindow();
+    ASSERT_NE(nullptr, native);
+
+    vorn::UniqueHandle done(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    std::thread worker([&] {
+        lbl->SetText(L"from the worker");
+        edit->SetText(L"D:\\Worker");
+        ::SetEvent(done.Get());
+    });
+    // This thread pumps nothing meanwhile: the worker must not need it.
+    const DWORD waited = ::WaitForSingleObject(done.Get(), 5000);
+    EXPECT_EQ(WAIT_OBJECT_0, waited) << "SetText waited for the window's thread";
+    EXPECT_EQ(before, lbl->GetText()) << "the text changed on the worker's thread";
+    if (waited != WAIT_OBJECT_0)
+        uitest::Pump(2000, [&] { return ::WaitForSingleObject(done.Get(), 0) == WAIT_OBJECT_0; });
+    worker.join();
+
+    uitest::Pump(2000, [&] { return lbl->GetText() != before; });
+    EXPECT_EQ(L"from the worker", lbl->GetText());
+    wchar_t shown[64] = {};
+    ::GetWindowTextW(native, shown, 64);
+    EXPECT_STREQ(L"D:\\Worker", shown);
+
+    // Once the window is closing, posted texts are dropped.
+    w.Close(8);
+    std::thread late([&] { lbl->SetText(L"too late"); });
+    late.join();
+    EXPECT_EQ(8u, w.ShowModal());
+}
+
+TEST_F(UiWindow, TextSetOnAnOpenEditShowsInItsNativeWindow) {
+    TestWnd w;
+    ASSERT_NE(nullptr, w.Make());
+    CEditUI* edit = w.Find<CEditUI>(L"edit");
+    ASSERT_NE(nullptr, edit);
+    w.Click(L"edit");
+    uitest::Pump(2000, [&] { return edit->GetNativeWindow() != nullptr; });
+    HWND native = edit->GetNativeWindow();
+    ASSERT_NE(nullptr, native);
+    auto shown = [&] {
+        wchar_t text[64] = {};
+        ::GetWindowTextW(native, text, 64);
+        return std::wstring(text);
+    };
+    ::SetWindowTextW(native, L"typed");  // the user types
+    // The control's own text is still empty: clearing must reach what is shown.
+    edit->SetText(L"");
+    EXPECT_EQ(L"", shown());
+    EXPECT_EQ(L"", edit->GetText());
+    edit->SetText(L"C:\\Vorn\\");
+    EXPECT_EQ(L"C:\\Vorn\\", shown());
+    ::SetWindowTextW(native, L"typed again");
+    edit->SetText(L"C:\\Vorn\\");  // the same as the control's text, not as what is shown
+    EXPECT_EQ(L"C:\\Vorn\\", shown());
+    w.Close(8);
+    EXPECT_EQ(8u, w.ShowModal());
 }
