@@ -32,11 +32,14 @@ def make_config(folder):
         "all_hosts": "api.x report.x bar.x www.x dl.x", "channel": "vx_pc_000001",
         "ca_bundle": os.path.join(folder, "bundle.pem"),
         "channel_file": os.path.join(folder, "ZizUdir.dat"),
+        "channel_ini": os.path.join(folder, "ZizUdir.ini"),
     }
     with open(os.path.join(folder, "bundle.pem"), "wb") as f:
         f.write(b"BUNDLE")
     with open(os.path.join(folder, "ZizUdir.dat"), "wb") as f:
         f.write(b"C" * 32)
+    with open(os.path.join(folder, "ZizUdir.ini"), "wb") as f:
+        f.write(b"[Public]\r\nchannel=vx_pc_000001\r\n")
     path = os.path.join(folder, "e2e-config.json")
     with open(path, "w") as f:
         json.dump(data, f)
@@ -104,6 +107,7 @@ class FakeRun:
         self.files = {}
         self.add_file(TEMP + "cacert.pem", b"BUNDLE")
         self.add_file(TEMP + "ZizUdir.dat", b"C" * 32)
+        self.add_file(TEMP + "ZizUdir.ini", b"[Public]\r\nchannel=vx_pc_000001\r\n")
         self.add_file(TEMP + "Installer20240102.log",
                       "[10:00:00.001]|[0a4c]|[Error]| Get /pc/UpdateRequest Failed \r\n".encode("cp936"))
         self.reports = [
@@ -262,7 +266,7 @@ class Comparison(Base):
                             for d in found))
 
     def test_log_line_missing_and_exit_code(self):
-        self.fake.result["file_changes"][2]["copy"] = "captured\\1.bin"  # no log lines
+        self.fake.result["file_changes"][3]["copy"] = "captured\\1.bin"  # no log lines
         self.fake.result["instances"][0]["exit_code"] = 1
         found = "\n".join(self.differences())
         self.assertIn("missing line: '[Error]| Get /pc/UpdateRequest Failed '", found)

@@ -39,6 +39,9 @@ StepResult Launch(Agent& agent, const Step& s) {
         cmd += L" " + s.Arg(3);
     STARTUPINFOW si{};
     si.cb = sizeof si;
+    // No standard handles, as when started from the shell: the agent's console
+    // output stays the agent's.
+    si.dwFlags = STARTF_USESTDHANDLES;
     PROCESS_INFORMATION pi{};
     const wchar_t* cwd = s.Arg(2).empty() ? nullptr : s.Arg(2).c_str();
     if (!::CreateProcessW(s.Arg(1).c_str(), &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, cwd, &si,

@@ -35,6 +35,7 @@ class Placeholders:
             "CHANNEL": cfg.channel,
             "CA_BUNDLE": cfg.ca_bundle,
             "CHANNEL_FILE": cfg.channel_file,
+            "CHANNEL_INI": cfg.channel_ini,
             "TEST_CA": os.path.join(run.work, "services", "ca.pem"),
         }
         for name, host in cfg.hosts.items():
@@ -277,6 +278,7 @@ def _file_expectations(sc, ph):
         bundle = ["%CA_BUNDLE%", "%TEST_CA%"] if sc.machine.get("trust_test_ca") else "%CA_BUNDLE%"
         expected["%TEMP%\\cacert.pem"] = {"same_as": bundle}
         expected["%TEMP%\\ZizUdir.dat"] = {"same_as": "%CHANNEL_FILE%"}
+        expected["%TEMP%\\ZizUdir.ini"] = {"same_as": "%CHANNEL_INI%"}
         expected["%TEMP%\\Installer%DATE%.log"] = True
     expected.update(sc.expect.get("files", {}))
     return {ph(k).lower(): (ph(k), ph(v)) for k, v in expected.items()}

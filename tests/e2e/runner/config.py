@@ -24,6 +24,7 @@ class Config:
         self.channel = data["channel"]
         self.ca_bundle = data["ca_bundle"]
         self.channel_file = data["channel_file"]
+        self.channel_ini = data["channel_ini"]
         self.work_root = os.path.join(self.build_dir, "e2e")
         self.screenshots = os.path.join(self.build_dir, "screenshots", "e2e")
 

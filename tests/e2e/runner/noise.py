@@ -5,6 +5,8 @@ import re
 
 # Registry keys (and everything below them).
 REGISTRY = [re.compile(p, re.I) for p in [
+    # user32 keeps the system parameters a program asked for here
+    r"HKCU\\Software\\Wine\\Temporary System Parameters(\\|$)",
 ]]
 
 # Files and folders (Windows paths).
