@@ -1,4 +1,6 @@
-// Runs VeltoInstaller.exe as a user would start it, with a private temporary folder.
+// Runs VeltoInstaller.exe as a user would start it, with a private temporary
+// folder. No service answers, so each run ends in the network-fallback window,
+// which the test closes.
 #include <gtest/gtest.h>
 
 #include "installer/startup.h"
@@ -71,6 +73,41 @@ HWND WaitForWindow(DWORD pid, const wchar_t* title, DWORD ms = 30000) {
     return nullptr;
 }
 
+struct FindClass {
+    DWORD pid;
+    HWND found = nullptr;
+};
+
+BOOL CALLBACK MatchFallback(HWND h, LPARAM p) {
+    auto* f = reinterpret_cast<FindClass*>(p);
+    DWORD owner = 0;
+    ::GetWindowThreadProcessId(h, &owner);
+    wchar_t name[64] = {};
+    ::GetClassNameW(h, name, 64);
+    if (owner == f->pid && std::wstring(name) == L"VXMessageBoxUI" && ::IsWindowVisible(h)) {
+        f->found = h;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+// Waits for the run's fallback window, closes it as its close button does and
+// returns the exit code.
+DWORD FinishRun(Child& child) {
+    const DWORD start = ::GetTickCount();
+    while (::GetTickCount() - start < 60000) {
+        FindClass f{child.pid};
+        ::EnumWindows(MatchFallback, reinterpret_cast<LPARAM>(&f));
+        if (f.found != nullptr) {
+            ::PostMessageW(f.found, WM_CLOSE, IDCLOSE, 0);
+            break;
+        }
+        if (::WaitForSingleObject(child.process.Get(), 100) == WAIT_OBJECT_0)
+            break;
+    }
+    return WaitExit(child);
+}
+
 std::string ReadArgFile(const char* name) {
     return test::ReadBytes(test::WideArg(name));
 }
@@ -110,18 +147,23 @@ TEST(Startup, WritesTheDataFilesOverOldOnes) {
 
     Child child;
     ASSERT_TRUE(Start(child));
-    EXPECT_EQ(WaitExit(child), 0u);
+    EXPECT_EQ(FinishRun(child), 0u);
     EXPECT_TRUE(test::ReadBytes(temp.File(L"cacert.pem")) == bundle);
     EXPECT_TRUE(test::ReadBytes(temp.File(L"ZizUdir.dat")) == channel);
 }
 
-TEST(Startup, FreshTemporaryFolderGetsExactlyTheTwoFiles) {
+TEST(Startup, FreshTemporaryFolderGetsTheTwoFilesAndWhatTheRunAdds) {
     TempDir temp;
     test::ScopedTempFolder scoped(temp.Path());
     Child child;
     ASSERT_TRUE(Start(child));
-    EXPECT_EQ(WaitExit(child), 0u);
-    EXPECT_EQ(test::ListFolder(temp.Path()),
-              (std::vector<std::wstring>{L"ZizUdir.dat", L"cacert.pem"}));
+    EXPECT_EQ(FinishRun(child), 0u);
+    // Besides the two data files: the daily log and the deciphered channel.
+    std::vector<std::wstring> files = test::ListFolder(temp.Path());
+    ASSERT_EQ(files.size(), 4u);
+    EXPECT_EQ(files[0].rfind(L"Installer", 0), 0u);
+    EXPECT_EQ(files[0].size(), std::wstring(L"Installer20250101.log").size());
+    files.erase(files.begin());
+    EXPECT_EQ(files, (std::vector<std::wstring>{L"ZizUdir.dat", L"ZizUdir.ini", L"cacert.pem"}));
     EXPECT_EQ(test::ReadBytes(temp.File(L"cacert.pem")).size(), ReadArgFile("ca-bundle").size());
 }
