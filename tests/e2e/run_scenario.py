@@ -85,7 +85,7 @@ def summary(sc, result, seconds, shots):
         for label, _, w in observed_windows(result):
             closed = [t for t in (w["hidden_ms"], w["gone_ms"]) if t >= 0]
             span = f"{w['shown_ms']}-{min(closed)} ms" if closed else f"from {w['shown_ms']} ms"
-            lines.append(f"  window {label} at {w['first_rect'][:2]}, {span}, capture {w['shot']}")
+            lines.append(f"  window {label} at {w['settled_rect'][:2]}, {span}, capture {w['shot']}")
         for inst in result.result.get("instances", []):
             lines.append(f"  {inst['name']}: {inst['how']}, exit code {inst['exit_code']}")
     for r in result.reports:

@@ -67,6 +67,8 @@ log = ["[Error]| Get /pc/UpdateRequest Failed "]
 'HKCU\\Software\\Corlanth\\Vorn\\installDir' = 'D:\\Vorn\\'
 [expect.window.CheckWndUI]
 min_open_ms = 2800
+size = [800, 500]
+centred = true
 """
 
 RUN_ID = "0123abcd0000ef010000456789abcdef"
@@ -95,13 +97,15 @@ class FakeRun:
                            "exit_code": 0, "ended_ms": 8000, "how": "exited"}],
             "windows": [
                 {"instance": "main", "class": "CheckWndUI", "title": "t", "shown_ms": 100,
-                 "hidden_ms": -1, "gone_ms": 3150, "first_rect": [240, 150, 1040, 650],
+                 "hidden_ms": -1, "gone_ms": 3150, "first_rect": [0, 0, 800, 500],
+                 "settled_rect": [240, 150, 1040, 650],
                  "last_rect": [240, 150, 1040, 650], "shot": "01.png"},
                 {"instance": "main", "class": "tooltips_class32", "title": "", "shown_ms": 3000,
-                 "hidden_ms": 3100, "gone_ms": -1, "first_rect": [0, 0, 1, 1],
+                 "hidden_ms": 3100, "gone_ms": -1, "first_rect": [0, 0, 1, 1], "settled_rect": [0, 0, 1, 1],
                  "last_rect": [0, 0, 1, 1], "shot": ""},
                 {"instance": "main", "class": "VXMessageBoxUI", "title": "t", "shown_ms": 3200,
                  "hidden_ms": -1, "gone_ms": 7000, "first_rect": [391, 285, 889, 515],
+                 "settled_rect": [391, 285, 889, 515],
                  "last_rect": [391, 285, 889, 515], "shot": "02.png"}],
             "children": [], "rects": {}, "texts": {}, "shots": {}, "file_changes": []}
         self.files = {}

@@ -76,6 +76,8 @@ void WriteObservations(JsonWriter& j, const e2e::Agent& a) {
         j.Key("hidden_ms").Number(w.hiddenMs).Key("gone_ms").Number(w.goneMs);
         j.Key("first_rect");
         WriteRect(j, w.firstRect);
+        j.Key("settled_rect");
+        WriteRect(j, w.settledRect);
         j.Key("last_rect");
         WriteRect(j, w.lastRect);
         j.Key("shot").String(w.shot).EndObject();

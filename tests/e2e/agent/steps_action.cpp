@@ -10,6 +10,9 @@ namespace e2e {
 namespace {
 
 constexpr DWORD kTextTimeoutMs = 2000;
+// A person looks at a new window before acting on it; input sent while Wine
+// still maps it can get lost.
+constexpr int64_t kLookMs = 700;
 
 HWND WaitVisible(Agent& agent, const std::wstring& cls, DWORD ms) {
     HWND found = nullptr;
@@ -19,6 +22,10 @@ HWND WaitVisible(Agent& agent, const std::wstring& cls, DWORD ms) {
             return found != nullptr;
         },
         ms);
+    if (found != nullptr) {
+        vorn::gui::WaitFor([&] { return agent.watcher->VisibleFor(found) >= kLookMs; },
+                           static_cast<DWORD>(kLookMs) + 500);
+    }
     return found;
 }
 

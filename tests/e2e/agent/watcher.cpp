@@ -87,6 +87,14 @@ HWND Watcher::FindVisible(const std::wstring& className) const {
     return nullptr;
 }
 
+int64_t Watcher::VisibleFor(HWND hwnd) const {
+    std::lock_guard<std::mutex> l(m_lock);
+    auto live = m_live.find(hwnd);
+    if (live == m_live.end() || m_windows[live->second].shownMs < 0)
+        return 0;
+    return Now() - m_windows[live->second].shownMs;
+}
+
 std::vector<SeenWindow> Watcher::Windows() const {
     std::lock_guard<std::mutex> l(m_lock);
     return m_windows;
@@ -146,6 +154,8 @@ void Watcher::PollWindows() {
                 w.shownMs = now;
                 w.firstRect = r;
             }
+            if (now - w.shownMs <= kSettleMs)
+                w.settledRect = r;
             w.lastRect = r;
             w.title = TitleOf(e.hwnd);
         } else if (w.shownMs >= 0 && w.hiddenMs < 0) {

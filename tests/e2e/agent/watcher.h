@@ -27,6 +27,7 @@ struct SeenWindow {
     int64_t hiddenMs = -1;  // first seen hidden again, while it still existed
     int64_t goneMs = -1;    // first seen destroyed
     RECT firstRect{};
+    RECT settledRect{};  // once it had been visible for a moment: where the user saw it
     RECT lastRect{};
     std::wstring shot;  // file name of the automatic capture, or empty
 };
@@ -43,6 +44,9 @@ class Watcher {
     // Automatic captures go to shotsFolder (ends in a backslash), delayMs after
     // a window became visible; 0 switches them off.
     Watcher(std::wstring shotsFolder, int delayMs);
+    // A new window is where the user sees it after this long (windows are
+    // created visible and placed a moment later).
+    static constexpr int64_t kSettleMs = 500;
     ~Watcher();
     Watcher(const Watcher&) = delete;
     Watcher& operator=(const Watcher&) = delete;
@@ -50,6 +54,8 @@ class Watcher {
     void Watch(const std::wstring& instance, DWORD pid);
     // A visible window of that class belonging to a watched process, or null.
     HWND FindVisible(const std::wstring& className) const;
+    // How long the window has been visible, in ms (0 when it is not).
+    int64_t VisibleFor(HWND hwnd) const;
     std::vector<SeenWindow> Windows() const;
     std::vector<SeenChild> Children() const;
     // A name for the next capture file: sequence number and a label.

@@ -121,7 +121,7 @@ def check_windows(sc, run, diffs):
         if w is None:
             diffs.add("windows", f"{key}: expected properties, but no such window appeared")
             continue
-        r = w["first_rect"]
+        r = w.get("settled_rect", w["first_rect"])
         open_ms = _open_ms(w, end_ms)
         if "min_open_ms" in props and open_ms < props["min_open_ms"]:
             diffs.add("windows", f"{key}: open for {open_ms} ms, expected at least {props['min_open_ms']}")
@@ -139,10 +139,10 @@ def check_windows(sc, run, diffs):
                 diffs.add("windows", f"{key}: opened at {r[:2]}, expected centred on the work area "
                                      f"{wa} at {want}")
         if "moved" in props:
-            moved = w["first_rect"][:2] != w["last_rect"][:2]
+            moved = r[:2] != w["last_rect"][:2]
             if moved != props["moved"]:
                 diffs.add("windows", f"{key}: expected {'a' if props['moved'] else 'no'} move, but it went "
-                                     f"from {w['first_rect'][:2]} to {w['last_rect'][:2]}")
+                                     f"from {r[:2]} to {w['last_rect'][:2]}")
         if "at" in props:
             other = by_key.get(props["at"])
             if other is None:
