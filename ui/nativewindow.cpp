@@ -127,7 +127,7 @@ void CWindowWnd::CenterWindow() {
 UINT CWindowWnd::ShowModal() {
     if (m_hWnd == nullptr || !::IsWindow(m_hWnd))
         return 0;
-    UINT code = 0;
+    m_closeCode = 0;
     HWND owner = ::GetWindow(m_hWnd, GW_OWNER);
     m_shown = true;
     ::ShowWindow(m_hWnd, SW_SHOWNORMAL);
@@ -144,7 +144,6 @@ UINT CWindowWnd::ShowModal() {
         if (got == -1)
             break;
         if (msg.message == WM_CLOSE && msg.hwnd == m_hWnd) {
-            code = static_cast<UINT>(msg.wParam);
             if (owner != nullptr) {
                 ::EnableWindow(owner, TRUE);
                 ::SetFocus(owner);
@@ -161,7 +160,7 @@ UINT CWindowWnd::ShowModal() {
     }
     if (quit)
         ::PostQuitMessage(static_cast<int>(msg.wParam));
-    return code;
+    return m_closeCode;
 }
 
 void CWindowWnd::Close(UINT code) {
@@ -218,6 +217,8 @@ LRESULT CALLBACK CWindowWnd::StaticWndProc(HWND hWnd, UINT uMsg, WPARAM wParam, 
         return ::DefWindowProcW(hWnd, uMsg, wParam, lParam);
     if (uMsg == kTaskMessage)
         pThis->RunUITask(wParam, pThis);
+    else if (uMsg == WM_CLOSE)
+        pThis->m_closeCode = static_cast<UINT>(wParam);
     return pThis->HandleMessage(uMsg, wParam, lParam);
 }
 

@@ -26,7 +26,8 @@ class CUserUIMessageT {
     bool PostUITask(Task* task, const char* name) {
         if (task == nullptr)
             return false;
-        if (m_closing.load() || m_taskWindow == nullptr) {
+        HWND target = m_taskWindow.load();
+        if (m_closing.load() || target == nullptr) {
             delete task;
             return false;
         }
@@ -34,7 +35,7 @@ class CUserUIMessageT {
             std::lock_guard<std::mutex> lock(m_taskLock);
             m_pendingTasks.insert(task);
         }
-        if (!::PostMessageW(m_taskWindow, kTaskMessage, reinterpret_cast<WPARAM>(task),
+        if (!::PostMessageW(target, kTaskMessage, reinterpret_cast<WPARAM>(task),
                             reinterpret_cast<LPARAM>(name))) {
             if (TakeTask(task))
                 delete task;
@@ -83,7 +84,8 @@ class CUserUIMessageT {
         return m_pendingTasks.erase(task) != 0;
     }
 
-    HWND m_taskWindow = nullptr;
+    // Cleared on the window's thread while workers may be posting.
+    std::atomic<HWND> m_taskWindow{nullptr};
     std::atomic<bool> m_closing{false};
     std::mutex m_taskLock;
     std::unordered_set<Task*> m_pendingTasks;
@@ -105,7 +107,8 @@ class CWindowWnd : public CUserUIMessageT<CWindowWnd> {
     void SetIcon(UINT iconId);
     // Centre on the owner, or on the monitor's work area, kept inside the work area.
     void CenterWindow();
-    // Modal loop; returns the code of the Close that closed the window, 0 otherwise.
+    // Modal loop; returns the code of the last WM_CLOSE the window received
+    // (Close posts it; a system close sends 0), 0 when there was none.
     UINT ShowModal();
     // Sets the closing flag and posts WM_CLOSE with wParam = code; any thread.
     void Close(UINT code = IDOK);
@@ -132,6 +135,9 @@ class CWindowWnd : public CUserUIMessageT<CWindowWnd> {
     HWND m_hWnd = nullptr;
     WNDPROC m_baseProc;
     bool m_shown = false;
+    // Taken where the window receives WM_CLOSE, not where the modal loop reads
+    // it: a nested loop (a message box shown from a handler) may dispatch it.
+    UINT m_closeCode = 0;
 };
 
 // Notification dispatch through a static table of type names.

@@ -100,9 +100,12 @@ void DrawBorder(PaintContext& ctx, const RECT& rc, int size, DWORD argb, SIZE ro
     if (ctx.graphics == nullptr || Empty(rc) || size <= 0 || (argb >> 24) == 0)
         return;
     Gdiplus::Pen pen(ToColor(argb), static_cast<Gdiplus::REAL>(size));
-    // The pen is centred on the path: inset by half its width to stay inside.
-    const Gdiplus::REAL half = size / 2.0f;
-    const Gdiplus::REAL x = rc.left + half, y = rc.top + half;
+    // The pen is centred on the path and pixel centres lie on whole
+    // coordinates: a path inset by half the width less half a pixel puts the
+    // line on the outermost `size` pixels. Inset by a full half, the right and
+    // bottom lines would fall outside the control and the others one pixel in.
+    const Gdiplus::REAL inset = (size - 1) / 2.0f;
+    const Gdiplus::REAL x = rc.left + inset, y = rc.top + inset;
     const Gdiplus::REAL w = rc.right - rc.left - static_cast<Gdiplus::REAL>(size);
     const Gdiplus::REAL h = rc.bottom - rc.top - static_cast<Gdiplus::REAL>(size);
     if (w <= 0 || h <= 0)

@@ -201,10 +201,44 @@ bool Click(HWND hwnd, int x, int y) {
     return true;
 }
 
+bool Activate(HWND hwnd) {
+    return BringToFront(hwnd);
+}
+
+bool DoubleClick(HWND hwnd, int x, int y) {
+    POINT p;
+    if (!ToScreen(hwnd, x, y, p) || !PlaceCursor(p))
+        return false;
+    for (int i = 0; i < 2; ++i) {
+        SendMouse(MOUSEEVENTF_LEFTDOWN);
+        ::Sleep(kInputPause);
+        SendMouse(MOUSEEVENTF_LEFTUP);
+        ::Sleep(kInputPause);
+    }
+    return true;
+}
+
 bool Key(HWND hwnd, const std::wstring& name) {
+    static const struct {
+        const wchar_t* name;
+        WORD vk;
+    } kEditingKeys[] = {
+        {L"backspace", VK_BACK}, {L"delete", VK_DELETE}, {L"home", VK_HOME},
+        {L"end", VK_END},        {L"left", VK_LEFT},     {L"right", VK_RIGHT},
+        {L"up", VK_UP},          {L"down", VK_DOWN},     {L"tab", VK_TAB},
+    };
     if (!BringToFront(hwnd))
         return false;
-    if (name == L"esc" || name == L"escape") {
+    WORD single = 0;
+    for (const auto& k : kEditingKeys) {
+        if (name == k.name)
+            single = k.vk;
+    }
+    if (single != 0) {
+        SendKey(single, false);
+        ::Sleep(kInputPause);
+        SendKey(single, true);
+    } else if (name == L"esc" || name == L"escape") {
         SendKey(VK_ESCAPE, false);
         ::Sleep(kInputPause);
         SendKey(VK_ESCAPE, true);

@@ -22,11 +22,18 @@ bool WaitFor(const std::function<bool()>& condition, DWORD ms);
 // Waits until the window no longer exists; false on time-out.
 bool WaitWindowGone(HWND hwnd, DWORD timeoutMs);
 
+// Brings the window to the front as a person's click on it would, and waits
+// for the activation to settle; false when it did not become the foreground.
+bool Activate(HWND hwnd);
 // Left click at client coordinates: the cursor moves there, then button down and up.
 bool Click(HWND hwnd, int x, int y);
+// Two left clicks within the double-click time.
+bool DoubleClick(HWND hwnd, int x, int y);
 // Moves the cursor to client coordinates without clicking.
 bool MoveTo(HWND hwnd, int x, int y);
-// "esc", "enter" or "alt+f4", sent to the window after bringing it to the front.
+// "esc", "enter", "alt+f4", or one of the editing keys "backspace", "delete",
+// "home", "end", "left", "right", "up", "down", "tab", sent to the window
+// after bringing it to the front.
 bool Key(HWND hwnd, const std::wstring& name);
 // Types the text as Unicode key events into the window's focus.
 bool TypeText(HWND hwnd, const std::wstring& text);

@@ -339,6 +339,26 @@ TEST_F(UiWindow, CloseCodes) {
     }
 }
 
+// A window closed while a handler of it runs another window's modal loop (a
+// message box) is destroyed by that loop; its own loop still returns the code.
+TEST_F(UiWindow, CloseFromANestedModalLoopKeepsTheCode) {
+    TestWnd w;
+    ASSERT_NE(nullptr, w.Make());
+    TestWnd box;
+    ASSERT_NE(nullptr, box.Make());
+    UINT boxCode = 0;
+    w.PostUITask(
+        [&](CWindowWnd*) {
+            w.Close(1);
+            box.PostUITask([&](CWindowWnd*) { box.Close(8); }, "CloseBox");
+            boxCode = box.ShowModal();
+        },
+        "ShowBox");
+    EXPECT_EQ(1u, w.ShowModal());
+    EXPECT_EQ(8u, boxCode);
+    EXPECT_FALSE(::IsWindow(w.GetHandle()));
+}
+
 TEST_F(UiWindow, ModalLoopKeepsWmQuit) {
     TestWnd w;
     ASSERT_NE(nullptr, w.Make());
@@ -466,6 +486,17 @@ TEST_F(UiWindow, EditTypingFocusAndPosition) {
     EXPECT_LT(pt.x, 40);
     EXPECT_GE(pt.y, 200);
 
+    // Text set while the user types replaces what the open edit shows, also
+    // when it equals what the edit held before typing began.
+    edit->SetText(L"C:\\Vorn");
+    EXPECT_EQ(L"C:\\Vorn", edit->GetText());
+    ::SetWindowTextW(native, L"D:\\Games");
+    edit->SetText(L"C:\\Vorn");
+    wchar_t shown[64] = {};
+    ::GetWindowTextW(native, shown, 64);
+    EXPECT_STREQ(L"C:\\Vorn", shown);
+    ::SetWindowTextW(native, L"D:\\Games");
+
     // Hiding the focused edit drops the focus; the typed text stays.
     edit->SetVisible(false);
     EXPECT_EQ(nullptr, w.GetPaintManager().GetFocus());
@@ -525,6 +556,22 @@ TEST_F(UiWindow, PaintsColoursImagesAndText) {
         for (int x = close.left; x < close.right; ++x)
             imagePixels += at(x, y) != 0x171A28u ? 1 : 0;
     EXPECT_GT(imagePixels, 0);
+
+    // A one-pixel border lies on the outermost pixels on all four sides, square
+    // or with round corners.
+    auto* edit = w.Find<CEditUI>(L"edit");
+    const RECT e = edit->GetPos();
+    for (const SIZE round : {SIZE{0, 0}, SIZE{2, 2}}) {
+        edit->SetBorderRound(round);
+        ASSERT_TRUE(w.GetPaintManager().RenderToPixels(px, width, height));
+        const int midX = (e.left + e.right) / 2, midY = (e.top + e.bottom) / 2;
+        EXPECT_EQ(0x4492DFu, at(midX, e.top)) << "top, round " << round.cx;
+        EXPECT_EQ(0x4492DFu, at(midX, e.bottom - 1)) << "bottom, round " << round.cx;
+        EXPECT_EQ(0x4492DFu, at(e.left, midY)) << "left, round " << round.cx;
+        EXPECT_EQ(0x4492DFu, at(e.right - 1, midY)) << "right, round " << round.cx;
+        EXPECT_EQ(0x120F29u, at(midX, e.top + 1)) << "inside, round " << round.cx;
+        EXPECT_EQ(0x120F29u, at(e.right - 2, midY)) << "inside, round " << round.cx;
+    }
 
     // The fill follows the value.
     auto* prog = w.Find<CProgressUI>(L"prog");
