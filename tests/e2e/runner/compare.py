@@ -187,8 +187,9 @@ def check_reports(cfg, sc, run, diffs):
         if not RUN_ID.fullmatch(run_id):
             diffs.add("reports", f"b_guid {run_id!r} is not a run identifier (32 lower-case hexadecimal "
                                  "digits with 0000 at characters 9-12 and 17-20)")
-    mac = run.netinfo.get("mac", "")
-    expected = expected_bodies(cfg, sc, sc.expect["reports"], run_id, mac)
+    # Wine's SendARP answers ERROR_NOT_SUPPORTED, so the MAC stays empty even
+    # with an Ethernet adapter in the namespace.
+    expected = expected_bodies(cfg, sc, sc.expect["reports"], run_id, "")
     bodies = [r.get("body", "") for r in got]
     if bodies != expected:
         diffs.add("reports", f"{len(got)} reports received, {len(expected)} expected; bodies in order "

@@ -43,14 +43,6 @@ def make_volume(work, letter, drive):
     return target
 
 
-def _ethernet_mac():
-    r = subprocess.run(["ip", "-o", "link", "show", "vorn0"], capture_output=True, text=True)
-    parts = r.stdout.split()
-    if "link/ether" in parts:
-        return parts[parts.index("link/ether") + 1].upper()
-    return ""
-
-
 def _map_drives(prefix, targets):
     devices = os.path.join(prefix, "dosdevices")
     for letter, target in targets.items():
@@ -68,8 +60,6 @@ def run_inside(work):
     except (OSError, RuntimeError) as e:
         print(f"e2e: the drives could not be made: {e}", flush=True)
         return SETUP_FAILED
-    with open(os.path.join(work, "netinfo.json"), "w") as f:
-        json.dump({"mac": _ethernet_mac()}, f)
     proc = subprocess.Popen(stage["command"])
     prefix_file = os.path.join(work, "prefix.txt")
     mapped = not targets

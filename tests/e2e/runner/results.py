@@ -64,11 +64,6 @@ class Run:
         self.starts = _json_lines(os.path.join(work, "starts.jsonl"))
         self.reg_before = load_registry(os.path.join(work, "reg-before.txt"))
         self.reg_after = load_registry(os.path.join(work, "reg-after.txt"))
-        try:
-            with open(os.path.join(work, "netinfo.json")) as f:
-                self.netinfo = json.load(f)
-        except FileNotFoundError:
-            self.netinfo = {}
 
     def machine(self):
         return (self.result or {}).get("machine", {})
