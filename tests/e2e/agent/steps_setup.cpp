@@ -1,0 +1,174 @@
+// Set-up steps: environment, registry, files, drives, the browser stand-in,
+// reference renderings, and the snapshots before and after the run.
+#include <windows.h>
+
+#include <fstream>
+#include <iterator>
+
+#include "agent/steps_internal.h"
+#include "driver/gui_driver.h"
+#include "util/path_util.h"
+#include "util/string_util.h"
+
+namespace e2e {
+namespace {
+
+constexpr uint64_t kLargestCopy = 64ull << 20;
+
+HKEY Root(const std::wstring& name) {
+    if (name == L"HKCU")
+        return HKEY_CURRENT_USER;
+    if (name == L"HKLM")
+        return HKEY_LOCAL_MACHINE;
+    return nullptr;
+}
+
+bool WriteAll(const std::wstring& path, const std::string& bytes, bool append = false) {
+    std::ofstream out(path.c_str(), std::ios::binary | (append ? std::ios::app : std::ios::trunc));
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    return static_cast<bool>(out);
+}
+
+StepResult SetRegistry(const Step& s) {
+    HKEY root = Root(s.Arg(0));
+    if (root == nullptr)
+        return Fail(L"unknown hive " + s.Arg(0));
+    vorn::UniqueRegKey key;
+    if (::RegCreateKeyExW(root, s.Arg(1).c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, key.Receive(),
+                          nullptr) != ERROR_SUCCESS) {
+        return Fail(L"cannot create the key " + s.Arg(1));
+    }
+    if (s.verb == L"regkey")
+        return {};
+    const std::wstring& type = s.Arg(3);
+    const std::wstring& data = s.Arg(4);
+    LONG rc;
+    if (type == L"dword") {
+        const DWORD v = static_cast<DWORD>(_wtoi64(data.c_str()));
+        rc = ::RegSetValueExW(key.Get(), s.Arg(2).c_str(), 0, REG_DWORD,
+                              reinterpret_cast<const BYTE*>(&v), sizeof v);
+    } else if (type == L"sz" || type == L"expand_sz") {
+        rc =
+            ::RegSetValueExW(key.Get(), s.Arg(2).c_str(), 0, type == L"sz" ? REG_SZ : REG_EXPAND_SZ,
+                             reinterpret_cast<const BYTE*>(data.c_str()),
+                             static_cast<DWORD>((data.size() + 1) * sizeof(wchar_t)));
+    } else {
+        return Fail(L"unknown value type " + type);
+    }
+    return rc == ERROR_SUCCESS ? StepResult{} : Fail(L"cannot set the value " + s.Arg(2));
+}
+
+// The runner maps drive letters in the prefix's dosdevices folder, which only
+// it can do; it learns the prefix from here and answers with a ready file.
+StepResult DriveHandshake(const Step& s) {
+    wchar_t prefix[MAX_PATH * 2] = {};
+    if (::GetEnvironmentVariableW(L"WINEPREFIX", prefix, MAX_PATH * 2) == 0)
+        return Fail(L"WINEPREFIX is not set");
+    const std::wstring folder = s.Arg(0);
+    if (!WriteAll(folder + L"prefix.tmp", vorn::WideToUtf8(prefix)) ||
+        !::MoveFileExW((folder + L"prefix.tmp").c_str(), (folder + L"prefix.txt").c_str(),
+                       MOVEFILE_REPLACE_EXISTING)) {
+        return Fail(L"cannot write prefix.txt");
+    }
+    if (!vorn::gui::WaitFor([&] { return vorn::IsRegularFile(folder + L"drives.ready"); }, 60000)) {
+        return Fail(L"the runner did not map the drives within 60 s");
+    }
+    return {};
+}
+
+StepResult RenderLabel(Agent& agent, const Step& s) {
+    const RECT area{s.IntArg(1), s.IntArg(2), s.IntArg(3), s.IntArg(4)};
+    std::wstring error;
+    const std::wstring png =
+        agent.out + L"shots\\" + agent.watcher->NextShotName(L"reference-MessageInfoBox");
+    if (!agent.labels.Render(s.Arg(0), area, png, error))
+        return Fail(error);
+    return {};
+}
+
+void CopyChangedFiles(Agent& agent) {
+    int n = 0;
+    for (const auto& c : agent.fileChanges) {
+        if (c.kind == L"removed" || c.entry.folder || c.entry.size > kLargestCopy)
+            continue;
+        const std::wstring name = L"captured\\" + std::to_wstring(++n) + L".bin";
+        if (::CopyFileW(c.path.c_str(), (agent.out + name).c_str(), FALSE))
+            agent.captured[c.path] = name;
+    }
+}
+
+}  // namespace
+
+void TakeAfterSnapshot(Agent& agent) {
+    if (!agent.haveBefore || agent.afterTaken)
+        return;
+    agent.afterTaken = true;
+    DumpRegistry(agent.out + L"reg-after.txt");
+    agent.fileChanges = DiffFiles(agent.filesBefore, SnapshotFiles(agent.snapshotRoots));
+    CopyChangedFiles(agent);
+}
+
+StepResult SetupStep(Agent& agent, const Step& s, bool& known) {
+    known = true;
+    const std::wstring& v = s.verb;
+    if (v == L"autoshot") {
+        agent.autoShotMs = s.IntArg(0, 700);
+        return {};
+    }
+    if (v == L"env") {
+        return ::SetEnvironmentVariableW(s.Arg(0).c_str(), s.Arg(1).c_str())
+                   ? StepResult{}
+                   : Fail(L"cannot set " + s.Arg(0));
+    }
+    if (v == L"drives")
+        return DriveHandshake(s);
+    if (v == L"urlrecorder") {
+        return vorn::gui::RegisterUrlRecorder(s.Arg(0))
+                   ? StepResult{}
+                   : Fail(L"cannot register the browser stand-in");
+    }
+    if (v == L"reg" || v == L"regkey")
+        return SetRegistry(s);
+    if (v == L"mkdir") {
+        return vorn::IsDirectory(s.Arg(0)) || vorn::MakeDirectories(s.Arg(0))
+                   ? StepResult{}
+                   : Fail(L"cannot create " + s.Arg(0));
+    }
+    if (v == L"copy") {
+        return ::CopyFileW(s.Arg(0).c_str(), s.Arg(1).c_str(), FALSE)
+                   ? StepResult{}
+                   : Fail(L"cannot copy to " + s.Arg(1));
+    }
+    if (v == L"write") {
+        return WriteAll(s.Arg(0), vorn::WideToUtf8(s.Arg(1))) ? StepResult{}
+                                                              : Fail(L"cannot write " + s.Arg(0));
+    }
+    if (v == L"append") {
+        std::ifstream in(s.Arg(1).c_str(), std::ios::binary);
+        const std::string bytes((std::istreambuf_iterator<char>(in)),
+                                std::istreambuf_iterator<char>());
+        return in && WriteAll(s.Arg(0), bytes, true) ? StepResult{}
+                                                     : Fail(L"cannot append to " + s.Arg(0));
+    }
+    if (v == L"label-ref")
+        return RenderLabel(agent, s);
+    if (v == L"roots") {
+        agent.snapshotRoots = s.args;
+        return {};
+    }
+    if (v == L"before") {
+        if (!DumpRegistry(agent.out + L"reg-before.txt"))
+            return Fail(L"cannot write the registry snapshot");
+        agent.filesBefore = SnapshotFiles(agent.snapshotRoots);
+        agent.haveBefore = true;
+        return {};
+    }
+    if (v == L"after") {
+        TakeAfterSnapshot(agent);
+        return {};
+    }
+    known = false;
+    return {};
+}
+
+}  // namespace e2e

@@ -1,0 +1,142 @@
+#!/usr/bin/env python3
+"""Runs one end-to-end scenario and compares the machine's state afterwards
+with what the scenario expects.
+
+    run_scenario.py CONFIG.json SCENARIO.toml [--keep]
+
+CONFIG.json is e2e-config.json of a Windows build tree (build/win32 or
+build/win64); the scenario runs on that tree's architecture. The run gets its
+own network and mount namespace, vorn-services, Xvfb display and fresh Wine
+prefix; its work folder is <build>/e2e/<scenario>/ and its screenshots go to
+<build>/screenshots/e2e/<scenario>/. Exit codes: 0 as expected, 1 differences
+(printed), 2 the scenario or the set-up is broken.
+"""
+import json
+import os
+import shutil
+import subprocess
+import sys
+import time
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+
+from runner import inside, services  # noqa: E402
+from runner.compare import compare, observed_windows  # noqa: E402
+from runner.config import Config, windows_path  # noqa: E402
+from runner.layouts import LayoutError  # noqa: E402
+from runner.plan import build_plan  # noqa: E402
+from runner.results import Run  # noqa: E402
+from runner.scenario import Scenario, ScenarioError  # noqa: E402
+
+# The agent's own limit leaves time for the snapshots and the comparison.
+MARGIN_S = 20
+
+
+def prepare(cfg, sc, work):
+    if os.path.exists(work):
+        shutil.rmtree(work)
+    os.makedirs(work)
+    plan = build_plan(cfg, sc, work)
+    with open(os.path.join(work, "plan.txt"), "w", encoding="utf-8", newline="\n") as f:
+        f.write(plan.text())
+    options = services.prepare(cfg, sc, os.path.join(work, "services"))
+    testenv = cfg.testenv
+    command = [os.path.join(testenv, "services-run.sh"), os.path.join(work, "services"),
+               "--hosts", cfg.all_hosts, *options, "--",
+               os.path.join(testenv, "wine-run.sh"), "--root", cfg.wine_root,
+               cfg.agent, windows_path(os.path.join(work, "plan.txt"))]
+    stage = {"drives": sc.machine.get("drives", {}), "command": command}
+    with open(os.path.join(work, "stage.json"), "w", encoding="utf-8") as f:
+        json.dump(stage, f, ensure_ascii=False, indent=1)
+    return plan
+
+
+def run(cfg, sc, work):
+    netns = [os.path.join(cfg.testenv, "netns-run.sh")]
+    if sc.services.get("ethernet"):
+        netns += ["--ethernet", sc.services["ethernet"]]
+    netns += ["--hosts", cfg.all_hosts, "--", sys.executable, os.path.abspath(__file__),
+              "--inside", work]
+    env = dict(os.environ)
+    env.pop("DISPLAY", None)  # a private Xvfb for each run
+    env.update({"WINEDEBUG": "-all", "VORN_WINE_DISPLAY": "1", "VORN_WINE_FRESH": "1",
+                "VORN_WINE_TIMEOUT": str(sc.timeout), "VORN_SERVICES": cfg.services,
+                "VORN_SERVICES_LOG": os.path.join(work, "services.log")})
+    try:
+        return subprocess.run(netns, env=env, timeout=sc.timeout + MARGIN_S).returncode
+    except subprocess.TimeoutExpired:
+        print(f"e2e: the run did not end within {sc.timeout + MARGIN_S} s", flush=True)
+        return 124
+
+
+def keep_screenshots(cfg, sc, work):
+    target = os.path.join(cfg.screenshots, sc.name)
+    if os.path.exists(target):
+        shutil.rmtree(target)
+    source = os.path.join(work, "shots")
+    if os.path.isdir(source):
+        shutil.copytree(source, target)
+    return target
+
+
+def summary(sc, result, seconds, shots):
+    lines = [f"scenario {sc.name}: {sc.about}", f"  ran in {seconds:.1f} s"]
+    if result.result is not None:
+        for label, _, w in observed_windows(result):
+            closed = [t for t in (w["hidden_ms"], w["gone_ms"]) if t >= 0]
+            span = f"{w['shown_ms']}-{min(closed)} ms" if closed else f"from {w['shown_ms']} ms"
+            lines.append(f"  window {label} at {w['settled_rect'][:2]}, {span}, capture {w['shot']}")
+        for inst in result.result.get("instances", []):
+            lines.append(f"  {inst['name']}: {inst['how']}, exit code {inst['exit_code']}")
+    for r in result.reports:
+        msg = (r.get("body_json") or {}).get("event_msg", "?")
+        lines.append(f"  report {msg!r} (signature {'valid' if r.get('sign_valid') else 'INVALID'})")
+    lines.append(f"  screenshots in {shots}")
+    return "\n".join(lines)
+
+
+def main(argv):
+    if len(argv) == 3 and argv[1] == "--inside":
+        return inside.run_inside(argv[2])
+    keep = "--keep" in argv
+    args = [a for a in argv[1:] if a != "--keep"]
+    if len(args) != 2:
+        print(__doc__, file=sys.stderr)
+        return 2
+    cfg = Config(args[0])
+    try:
+        sc = Scenario(args[1])
+        work = os.path.join(cfg.work_root, sc.name)
+        plan = prepare(cfg, sc, work)
+    except (ScenarioError, LayoutError, KeyError) as e:
+        print(f"e2e: the scenario is broken: {e}", file=sys.stderr)
+        return 2
+    started = time.monotonic()
+    rc = run(cfg, sc, work)
+    seconds = time.monotonic() - started
+    result = Run(work, rc)
+    shots = keep_screenshots(cfg, sc, work)
+    for image in [p for p in os.listdir(os.path.join(work, "vol"))] if os.path.isdir(
+            os.path.join(work, "vol")) else []:
+        if image.endswith(".img"):
+            os.unlink(os.path.join(work, "vol", image))
+    print(summary(sc, result, seconds, shots))
+    diffs = compare(cfg, sc, result, plan)
+    if not diffs:
+        print(f"PASSED {sc.name}")
+        if not keep:
+            shutil.rmtree(work, ignore_errors=True)
+        return 0
+    print(f"\nFAILED {sc.name}: {len(diffs.items)} difference(s) from what the scenario expects")
+    section = None
+    for sec, text in diffs.items:
+        if sec != section:
+            print(f"  [{sec}]")
+            section = sec
+        print(f"    {text}")
+    print(f"  work folder kept: {work}")
+    return 1
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv))

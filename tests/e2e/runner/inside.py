@@ -1,0 +1,74 @@
+"""The part of a run inside the scenario's network and mount namespace
+(netns-run.sh): volumes for the drives, the services, and the agent under
+Wine; maps the drive letters once the agent says which prefix it runs in."""
+import json
+import os
+import subprocess
+import time
+
+SETUP_FAILED = 90
+
+
+def _size_bytes(text):
+    units = {"K": 1 << 10, "M": 1 << 20, "G": 1 << 30, "T": 1 << 40}
+    text = str(text).strip().upper()
+    if text and text[-1] in units:
+        return int(float(text[:-1]) * units[text[-1]])
+    return int(text)
+
+
+def _run(cmd):
+    r = subprocess.run(cmd, capture_output=True, text=True)
+    if r.returncode != 0:
+        raise RuntimeError(f"{' '.join(cmd)}: {r.stderr.strip() or r.returncode}")
+
+
+def make_volume(work, letter, drive):
+    """A folder standing for the drive: an ext4 volume (a fixed disk under
+    Wine), a tmpfs (a RAM disk under Wine) or a plain folder."""
+    target = os.path.join(work, "vol", letter)
+    os.makedirs(target, exist_ok=True)
+    kind = drive["kind"]
+    if kind == "fixed":
+        image = os.path.join(work, "vol", letter + ".img")
+        with open(image, "wb") as f:
+            f.truncate(_size_bytes(drive.get("size", "1G")))
+        # Sparse, few inodes, no journal: a huge volume costs a few megabytes.
+        _run(["mkfs.ext4", "-q", "-F", "-m", "0", "-N", "1024", "-O", "^has_journal,^resize_inode",
+              "-E", "lazy_itable_init=1,nodiscard", image])
+        _run(["mount", "-o", "loop", image, target])
+    elif kind == "tmpfs":
+        _run(["mount", "-t", "tmpfs", "-o", f"size={drive.get('size', '1G')},mode=0777", "tmpfs", target])
+    os.chmod(target, 0o777)
+    return target
+
+
+def _map_drives(prefix, targets):
+    devices = os.path.join(prefix, "dosdevices")
+    for letter, target in targets.items():
+        link = os.path.join(devices, letter.lower() + ":")
+        if os.path.lexists(link):
+            os.unlink(link)
+        os.symlink(target, link)
+
+
+def run_inside(work):
+    with open(os.path.join(work, "stage.json"), encoding="utf-8") as f:
+        stage = json.load(f)
+    try:
+        targets = {l: make_volume(work, l, d) for l, d in stage["drives"].items()}
+    except (OSError, RuntimeError) as e:
+        print(f"e2e: the drives could not be made: {e}", flush=True)
+        return SETUP_FAILED
+    proc = subprocess.Popen(stage["command"])
+    prefix_file = os.path.join(work, "prefix.txt")
+    mapped = not targets
+    while proc.poll() is None:
+        if not mapped and os.path.exists(prefix_file):
+            with open(prefix_file, encoding="utf-8") as f:
+                _map_drives(f.read().strip(), targets)
+            with open(os.path.join(work, "drives.ready"), "w") as f:
+                f.write("ready\n")
+            mapped = True
+        time.sleep(0.1)
+    return proc.returncode

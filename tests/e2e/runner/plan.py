@@ -1,0 +1,151 @@
+"""Turns a scenario into the agent's plan: tab-separated steps, one a line.
+The agent expands %VARIABLES% of its environment in every argument."""
+from .config import windows_path
+from .layouts import control_centre, control_rect
+from .scenario import ScenarioError
+
+INSTALLER_FOLDER = r"%USERPROFILE%\Downloads"
+INSTALLER_PATH = INSTALLER_FOLDER + r"\VeltoInstaller.exe"
+DEFAULT_WAIT_MS = 20000
+DEFAULT_EXIT_MS = 60000
+# The message box's label, where its text shows.
+MESSAGE_CLASS = "MessageInfoBoxUI"
+# A window is painted a moment after it becomes visible.
+PAINT_SETTLE_MS = 600
+
+
+class Plan:
+    def __init__(self):
+        self.lines = []
+        self.origin = {}  # plan line number -> what the scenario said
+
+    def add(self, origin, *fields):
+        for f in fields:
+            text = str(f)
+            if "\t" in text or "\n" in text:
+                raise ScenarioError(f"{origin}: a value holds a tab or a line break: {text!r}")
+        self.lines.append("\t".join(str(f) for f in fields))
+        self.origin[len(self.lines)] = origin
+
+    def text(self):
+        return "\n".join(self.lines) + "\n"
+
+
+def _point(step, key, where):
+    value = step.get(key)
+    if not (isinstance(value, list) and len(value) == 2 and all(isinstance(v, int) for v in value)):
+        raise ScenarioError(f"{where}: '{key}' must be [x, y]")
+    return value
+
+
+def _window(step, where):
+    cls = step.get("window")
+    if not isinstance(cls, str):
+        raise ScenarioError(f"{where}: 'window' (a window class) is required")
+    return cls
+
+
+def _setup(plan, cfg, sc, work):
+    m = sc.machine
+    plan.add("set-up", "autoshot", 700)
+    if m.get("drives"):
+        plan.add("set-up: drives", "drives", windows_path(work) + "\\")
+    plan.add("set-up", "env", "VORN_URL_LOG", windows_path(f"{work}/urls.txt"))
+    plan.add("set-up", "env", "VORN_E2E_STARTS", windows_path(f"{work}/starts.jsonl"))
+    plan.add("set-up", "urlrecorder", windows_path(cfg.url_recorder))
+    plan.add("set-up", "copy", windows_path(cfg.installer), INSTALLER_PATH)
+    if m.get("trust_test_ca"):
+        # The start-up overwrites the bundle without truncating it, so the
+        # test CA after it stays: HTTPS to the local services then succeeds.
+        where = "machine.trust_test_ca"
+        plan.add(where, "copy", windows_path(cfg.ca_bundle), r"%TEMP%\cacert.pem")
+        plan.add(where, "append", r"%TEMP%\cacert.pem", windows_path(f"{work}/services/ca.pem"))
+    for folder in m.get("folders", []):
+        plan.add(f"machine.folders {folder}", "mkdir", folder)
+    for f in m.get("files", []):
+        where = f"machine.files {f.get('path')}"
+        parent = f["path"].rsplit("\\", 1)[0]
+        plan.add(where, "mkdir", parent)
+        if f.get("copy") == "client-stub":
+            plan.add(where, "copy", windows_path(cfg.client_stub), f["path"])
+        elif "text" in f:
+            plan.add(where, "write", f["path"], f["text"])
+        else:
+            raise ScenarioError(f"{where}: give copy = \"client-stub\" or text = \"...\"")
+    for r in m.get("registry", []):
+        where = f"machine.registry {r.get('key')}"
+        hive, _, key = r["key"].partition("\\")
+        if "name" not in r:
+            plan.add(where, "regkey", hive, key)
+        else:
+            plan.add(where, "reg", hive, key, r["name"], r.get("type", "sz"), r["value"])
+    messages = [s["expect_message"] for s in sc.steps if "expect_message" in s]
+    area = control_rect(cfg.skin_dir, MESSAGE_CLASS, "label")
+    for text in dict.fromkeys(messages):
+        plan.add(f"reference rendering of \"{text}\"", "label-ref", text, *area)
+    roots = ["C:\\"] + [f"{d.upper()}:\\" for d in sorted(m.get("drives", {}))]
+    plan.add("set-up", "roots", *roots)
+    plan.add("set-up", "before")
+
+
+def _action(plan, cfg, step, where, action):
+    value = step[action]
+    wait_ms = step.get("timeout", DEFAULT_WAIT_MS)
+    if action == "wait":
+        plan.add(where, "wait", value, wait_ms)
+    elif action == "click":
+        cls, _, control = value.partition(".")
+        x, y = _point(step, "at", where) if not control else control_centre(cfg.skin_dir, cls, control)
+        plan.add(where, "wait", cls, wait_ms)
+        plan.add(where, "click", cls, x, y)
+    elif action == "drag":
+        a, b = _point(step, "from", where), _point(step, "to", where)
+        plan.add(where, "wait", value, wait_ms)
+        plan.add(where, "drag", value, *a, *b)
+    elif action in ("key", "type"):
+        cls = _window(step, where)
+        plan.add(where, "wait", cls, wait_ms)
+        plan.add(where, action, cls, value)
+    elif action == "sleep":
+        plan.add(where, "sleep", int(value))
+    elif action in ("shot", "rect", "texts"):
+        cls = _window(step, where)
+        if cls != "screen":
+            plan.add(where, "wait", cls, wait_ms)
+        plan.add(where, action, cls, value)
+    elif action == "expect_message":
+        area = control_rect(cfg.skin_dir, MESSAGE_CLASS, "label")
+        plan.add(where, "wait", MESSAGE_CLASS, wait_ms)
+        plan.add(where, "sleep", PAINT_SETTLE_MS)
+        plan.add(where, "expect-label", MESSAGE_CLASS, *area, value)
+    elif action == "open":
+        plan.add(where, "open", value)
+    elif action == "gone":
+        plan.add(where, "gone", value, wait_ms)
+    elif action == "launch":
+        plan.add(where, "launch", value, INSTALLER_PATH, INSTALLER_FOLDER, step.get("args", ""))
+    elif action == "exit":
+        plan.add(where, "exit", value, step.get("within", DEFAULT_EXIT_MS))
+    elif action == "terminate":
+        plan.add(where, "terminate", value)
+
+
+def build_plan(cfg, sc, work):
+    plan = Plan()
+    _setup(plan, cfg, sc, work)
+    plan.add("start of the run", "launch", "main", INSTALLER_PATH, INSTALLER_FOLDER,
+             sc.machine.get("command_line", ""))
+    launched, ended = ["main"], set()
+    for i, step in enumerate(sc.steps, 1):
+        action = sc.action_of(step)
+        where = f"step {i} ({action} = {step[action]!r})"
+        _action(plan, cfg, step, where, action)
+        if action == "launch":
+            launched.append(step[action])
+        if action in ("exit", "terminate"):
+            ended.add(step[action])
+    for name in launched:
+        if name not in ended:
+            plan.add(f"end of the run: {name} ends by itself", "exit", name, DEFAULT_EXIT_MS)
+    plan.add("end of the run", "after")
+    return plan

@@ -1,0 +1,69 @@
+"""Scenario files (TOML): the starting state, the actions and the expected end
+state of one run of the installer. See tests/e2e/README.md for the format."""
+import os
+import tomllib
+
+
+class ScenarioError(Exception):
+    pass
+
+
+TOP_KEYS = {"about", "labels", "pending", "timeout", "services", "machine", "step", "expect"}
+SERVICE_KEYS = {"package_size", "entry", "catalogue", "cafe", "faults", "options", "ethernet"}
+MACHINE_KEYS = {"command_line", "drives", "registry", "folders", "files", "trust_test_ca"}
+DRIVE_KINDS = {"fixed", "tmpfs", "folder"}
+ACTIONS = {"wait", "click", "drag", "key", "type", "sleep", "shot", "rect", "texts",
+           "expect_message", "open", "gone", "launch", "exit", "terminate"}
+MODIFIERS = {"window", "at", "from", "to", "timeout", "within", "args", "note"}
+EXPECT_KEYS = {"exit_code", "exit_codes", "windows", "window", "reports", "urls", "programs",
+               "log", "log_absent", "registry", "files", "temp_files", "rects", "texts"}
+WINDOW_KEYS = {"min_open_ms", "max_open_ms", "size", "title", "at", "moved", "centred"}
+
+
+def _check_keys(where, table, allowed):
+    if not isinstance(table, dict):
+        raise ScenarioError(f"{where} must be a table")
+    unknown = set(table) - allowed
+    if unknown:
+        raise ScenarioError(f"{where}: unknown keys {sorted(unknown)} (allowed: {sorted(allowed)})")
+
+
+class Scenario:
+    def __init__(self, path):
+        self.path = os.path.abspath(path)
+        self.name = os.path.splitext(os.path.basename(path))[0]
+        try:
+            with open(path, "rb") as f:
+                data = tomllib.load(f)
+        except (OSError, tomllib.TOMLDecodeError) as e:
+            raise ScenarioError(f"{path}: {e}") from e
+        _check_keys(self.name, data, TOP_KEYS)
+        if not isinstance(data.get("about"), str):
+            raise ScenarioError(f"{self.name}: 'about' (one line on what it shows) is required")
+        self.about = data["about"]
+        self.labels = list(data.get("labels", []))
+        self.pending = data.get("pending", "")
+        self.timeout = int(data.get("timeout", 150))
+        self.services = data.get("services", {})
+        _check_keys(f"{self.name}.services", self.services, SERVICE_KEYS)
+        self.machine = data.get("machine", {})
+        _check_keys(f"{self.name}.machine", self.machine, MACHINE_KEYS)
+        for letter, drive in self.machine.get("drives", {}).items():
+            if len(letter) != 1 or not letter.isalpha():
+                raise ScenarioError(f"{self.name}: drive {letter!r} is no drive letter")
+            _check_keys(f"{self.name}.machine.drives.{letter}", drive, {"kind", "size"})
+            if drive.get("kind") not in DRIVE_KINDS:
+                raise ScenarioError(f"{self.name}: drive {letter} needs kind = one of {sorted(DRIVE_KINDS)}")
+        self.steps = data.get("step", [])
+        for i, step in enumerate(self.steps, 1):
+            _check_keys(f"{self.name} step {i}", step, ACTIONS | MODIFIERS)
+            actions = ACTIONS & set(step)
+            if len(actions) != 1:
+                raise ScenarioError(f"{self.name} step {i}: exactly one action of {sorted(ACTIONS)}")
+        self.expect = data.get("expect", {})
+        _check_keys(f"{self.name}.expect", self.expect, EXPECT_KEYS)
+        for cls, props in self.expect.get("window", {}).items():
+            _check_keys(f"{self.name}.expect.window.{cls}", props, WINDOW_KEYS)
+
+    def action_of(self, step):
+        return next(iter(ACTIONS & set(step)))

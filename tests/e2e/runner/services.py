@@ -1,0 +1,55 @@
+"""The data folder of vorn-services for one scenario: catalogue, package,
+cafe document and faults (tools/vorn-services/README.md)."""
+import json
+import os
+
+PACKAGE = "pkg/velto/client.7z"
+DEFAULT_PACKAGE_SIZE = 4096
+
+
+def prepare(cfg, sc, folder):
+    """Writes the data folder; returns the extra vorn-services options."""
+    s = sc.services
+    os.makedirs(os.path.join(folder, "files", "pkg", "velto"), exist_ok=True)
+    with open(os.path.join(folder, "files", PACKAGE), "wb") as f:
+        # Sparse zeros: only its size matters before the download step.
+        f.truncate(int(s.get("package_size", DEFAULT_PACKAGE_SIZE)))
+    if "catalogue" in s:
+        catalogue = s["catalogue"]
+    else:
+        entry = {"package": PACKAGE, "version": "1.0.0"}
+        entry.update(s.get("entry", {}))
+        catalogue = {"channels": {cfg.channel: entry}}
+    _write_json(folder, "catalogue.json", catalogue)
+    cafe = s.get("cafe")
+    if isinstance(cafe, dict):
+        _write_json(folder, "cafe.json", cafe)
+    elif isinstance(cafe, str):
+        with open(os.path.join(folder, "cafe.json"), "w", encoding="utf-8") as f:
+            f.write(cafe)
+    if s.get("faults"):
+        _write_json(folder, "faults.json", s["faults"])
+    return [str(o) for o in s.get("options", [])]
+
+
+def cafe_fields(sc):
+    """What the reports carry once the cafe document was read."""
+    cafe = sc.services.get("cafe")
+    if not isinstance(cafe, dict):
+        return {}
+    out = {}
+    if isinstance(cafe.get("guid"), str):
+        out["b_icafe_guid"] = cafe["guid"]
+    for group, names in (("bar_charge", ("charge_type", "charge_id")),
+                         ("bar_manage", ("manage_type", "manage_id"))):
+        part = cafe.get(group)
+        if isinstance(part, dict):
+            for n in names:
+                if isinstance(part.get(n), str):
+                    out["b_" + n] = part[n]
+    return out
+
+
+def _write_json(folder, name, value):
+    with open(os.path.join(folder, name), "w", encoding="utf-8") as f:
+        json.dump(value, f, ensure_ascii=False)
