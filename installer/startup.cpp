@@ -56,9 +56,8 @@ void WriteDataFile(HMODULE module, int id, const wchar_t* name, bool replace) {
     const std::wstring path = PathJoin(temp, name);
     if (replace)
         ::DeleteFileW(path.c_str());
-    // Overwritten from the first byte, not truncated: a longer old file keeps
-    // its tail (the channel file was deleted above, so it is always exact).
-    WriteBytesToFile(path.c_str(), bytes, /*truncate=*/false);
+    // The file ends up equal to the resource even over a longer old file.
+    WriteBytesToFile(path.c_str(), bytes, /*truncate=*/true);
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include "installer/channelfile.h"
 #include "installer/installerreportdata.h"
 #include "installer/uihelp.h"
+#include "util/path_util.h"
 
 const wchar_t* CStartUpdateWnd::GetWindowClassName() const {
     return L"StartUpdateWndUI";
@@ -41,9 +42,9 @@ bool CStartUpdateWnd::OnStartClick(void* param) {
         case CHECK_INSTALLED: {
             CInstallerReportData::Instance()->ReportData(1, 1, 9, "Install Success");
             InstallChannelFile();
-            // No separator is inserted: installDir ends in one wherever it was
-            // installed to; a registry value without it names another file.
-            const std::wstring client = context->installDir + context->exeName;
+            // Joined with one separator: the check accepts an installDir from the
+            // registry without its trailing one, and so must the launch.
+            const std::wstring client = vorn::PathJoin(context->installDir, context->exeName);
             ::ShellExecuteW(nullptr, L"open", client.c_str(), nullptr, nullptr, SW_SHOW);
             Close(IDCLOSE);
             break;
