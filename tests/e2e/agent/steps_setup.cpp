@@ -7,6 +7,7 @@
 
 #include "agent/steps_internal.h"
 #include "driver/gui_driver.h"
+#include "installer/resource.h"
 #include "util/path_util.h"
 #include "util/string_util.h"
 
@@ -27,6 +28,54 @@ bool WriteAll(const std::wstring& path, const std::string& bytes, bool append = 
     std::ofstream out(path.c_str(), std::ios::binary | (append ? std::ios::app : std::ios::trunc));
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
     return static_cast<bool>(out);
+}
+
+std::string ReadAll(const std::wstring& path, bool& ok) {
+    std::ifstream in(path.c_str(), std::ios::binary);
+    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    ok = static_cast<bool>(in) || in.eof();
+    return bytes;
+}
+
+BOOL CALLBACK TakeLanguage(HMODULE, LPCWSTR, LPCWSTR, WORD language, LONG_PTR found) {
+    *reinterpret_cast<WORD*>(found) = language;
+    return FALSE;
+}
+
+// The CA bundle that the copy of the installer carries, followed by the
+// services' test CA: the program is the same, only the roots it trusts grow,
+// so HTTPS to the local services verifies as it would against the vendor's.
+bool TrustExtraCa(const std::wstring& installer, const std::wstring& caFile) {
+    bool ok = false;
+    std::string extra = ReadAll(caFile, ok);
+    if (!ok || extra.empty())
+        return false;
+    std::string bundle;
+    WORD language = 0;
+    HMODULE image = ::LoadLibraryExW(installer.c_str(), nullptr,
+                                     LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
+    if (image == nullptr)
+        return false;
+    ::EnumResourceLanguagesW(image, L"DATA", MAKEINTRESOURCEW(IDR_CA_BUNDLE), TakeLanguage,
+                             reinterpret_cast<LONG_PTR>(&language));
+    if (HRSRC res = ::FindResourceExW(image, L"DATA", MAKEINTRESOURCEW(IDR_CA_BUNDLE), language)) {
+        const void* data = ::LockResource(::LoadResource(image, res));
+        const DWORD size = ::SizeofResource(image, res);
+        if (data != nullptr)
+            bundle.assign(static_cast<const char*>(data), size);
+    }
+    ::FreeLibrary(image);
+    if (bundle.empty())
+        return false;
+    if (bundle.back() != '\n')
+        bundle += '\n';
+    bundle += extra;
+    HANDLE update = ::BeginUpdateResourceW(installer.c_str(), FALSE);
+    if (update == nullptr)
+        return false;
+    const BOOL put = ::UpdateResourceW(update, L"DATA", MAKEINTRESOURCEW(IDR_CA_BUNDLE), language,
+                                       bundle.data(), static_cast<DWORD>(bundle.size()));
+    return ::EndUpdateResourceW(update, put ? FALSE : TRUE) && put;
 }
 
 StepResult SetRegistry(const Step& s) {
@@ -142,6 +191,10 @@ StepResult SetupStep(Agent& agent, const Step& s, bool& known) {
     if (v == L"write") {
         return WriteAll(s.Arg(0), vorn::WideToUtf8(s.Arg(1))) ? StepResult{}
                                                               : Fail(L"cannot write " + s.Arg(0));
+    }
+    if (v == L"trust-ca") {
+        return TrustExtraCa(s.Arg(0), s.Arg(1)) ? StepResult{}
+                                                : Fail(L"cannot add the test CA to " + s.Arg(0));
     }
     if (v == L"append") {
         std::ifstream in(s.Arg(1).c_str(), std::ios::binary);

@@ -55,11 +55,10 @@ def _setup(plan, cfg, sc, work):
     plan.add("set-up", "urlrecorder", windows_path(cfg.url_recorder))
     plan.add("set-up", "copy", windows_path(cfg.installer), INSTALLER_PATH)
     if m.get("trust_test_ca"):
-        # The start-up overwrites the bundle without truncating it, so the
-        # test CA after it stays: HTTPS to the local services then succeeds.
-        where = "machine.trust_test_ca"
-        plan.add(where, "copy", windows_path(cfg.ca_bundle), r"%TEMP%\cacert.pem")
-        plan.add(where, "append", r"%TEMP%\cacert.pem", windows_path(f"{work}/services/ca.pem"))
+        # The copy's embedded CA bundle gets the services' test CA after its
+        # roots, so the bundle the installer writes lets HTTPS verify.
+        plan.add("machine.trust_test_ca", "trust-ca", INSTALLER_PATH,
+                 windows_path(f"{work}/services/ca.pem"))
     for folder in m.get("folders", []):
         plan.add(f"machine.folders {folder}", "mkdir", folder)
     for f in m.get("files", []):
