@@ -24,8 +24,8 @@ HKEY Root(const std::wstring& name) {
     return nullptr;
 }
 
-bool WriteAll(const std::wstring& path, const std::string& bytes, bool append = false) {
-    std::ofstream out(path.c_str(), std::ios::binary | (append ? std::ios::app : std::ios::trunc));
+bool WriteAll(const std::wstring& path, const std::string& bytes) {
+    std::ofstream out(path.c_str(), std::ios::binary | std::ios::trunc);
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
     return static_cast<bool>(out);
 }
@@ -195,13 +195,6 @@ StepResult SetupStep(Agent& agent, const Step& s, bool& known) {
     if (v == L"trust-ca") {
         return TrustExtraCa(s.Arg(0), s.Arg(1)) ? StepResult{}
                                                 : Fail(L"cannot add the test CA to " + s.Arg(0));
-    }
-    if (v == L"append") {
-        std::ifstream in(s.Arg(1).c_str(), std::ios::binary);
-        const std::string bytes((std::istreambuf_iterator<char>(in)),
-                                std::istreambuf_iterator<char>());
-        return in && WriteAll(s.Arg(0), bytes, true) ? StepResult{}
-                                                     : Fail(L"cannot append to " + s.Arg(0));
     }
     if (v == L"label-ref")
         return RenderLabel(agent, s);
