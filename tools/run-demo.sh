@@ -1,8 +1,11 @@
 #!/bin/bash
-# Builds VeltoInstaller.exe (installing what is missing) and runs it under Wine
-# with a demo prefix inside the build tree, then shows what it produced. The
-# product is the i686 build; where this machine cannot run 32-bit programs, the
-# demo runs the same sources built for x86_64 (VORN_DEMO_ARCH chooses).
+# Builds VeltoInstaller.exe (installing what is missing) and runs a whole fresh
+# installation of the client package under Wine, in a fresh prefix inside the
+# build tree, against the local vendor services in a network namespace of its
+# own, clicking through as a user would; then shows the windows with their
+# screenshots, the reports received, the files, registry values and programs.
+# The product is the i686 build; where this machine cannot run 32-bit programs,
+# the demo runs the same sources built for x86_64 (VORN_DEMO_ARCH chooses).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source tools/testenv/wine-env.sh
@@ -20,28 +23,14 @@ extra=()
 [ "$arch" = i686 ] || extra=("$arch")
 VORN_PACKAGES_CHECKED=1 tools/build.sh "${extra[@]}" > build/demo-build.log 2>&1 || { tail -50 build/demo-build.log; exit 1; }
 
-exe=build/$(vorn_arch_preset "$arch")/bin/VeltoInstaller.exe
-root=$PWD/build/demo/wine
-vorn_wine_env "$root" "$arch"
-vorn_wine_template
-prefix=$VORN_WINE_BASE/demo
-vorn_wine_kill "$prefix"
-rm -rf "$prefix"
-cp -a "$VORN_WINE_BASE/template" "$prefix"
-export WINEPREFIX=$prefix
-
-echo "Running $exe ($arch: $VORN_ARCHES_WHY) under Wine, prefix $prefix"
+tree=build/$(vorn_arch_preset "$arch")
+echo "Installing the client package with $tree/bin/VeltoInstaller.exe ($arch: $VORN_ARCHES_WHY)"
+echo "under Wine, against the local vendor services, on a private display, clicking as a user would."
+started=$SECONDS
 set +e
-unset DISPLAY
-tools/testenv/with-xvfb.sh bash -c '"$VORN_WINE" "$0"; rc=$?; wineserver -w; exit $rc' "$exe"
+python3 tests/e2e/run_scenario.py "$tree/e2e-config.json" tests/e2e/scenarios/fresh_install.toml --keep
 rc=$?
 set -e
-echo "exit code: $rc"
-temp=$(echo "$prefix"/drive_c/users/*/Temp)
-echo "temporary folder $temp:"
-ls -l "$temp"
-for log in "$temp"/Installer*.log; do
-  [ -f "$log" ] || continue
-  echo "--- $(basename "$log") (code page 936):"
-  iconv -f CP936 -t UTF-8 "$log"
-done
+python3 tools/demo-summary.py "$tree/e2e/fresh_install" || true
+echo "The whole run took $((SECONDS - started)) s; its work folder is $tree/e2e/fresh_install."
+exit $rc

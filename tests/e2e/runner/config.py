@@ -17,6 +17,7 @@ class Config:
         self.installer = data["installer"]
         self.agent = data["agent"]
         self.client_stub = data["client_stub"]
+        self.client_package = data.get("client_package", "")
         self.url_recorder = data["url_recorder"]
         self.services = data["services"]
         self.hosts = data["hosts"]

@@ -9,7 +9,7 @@ class ScenarioError(Exception):
 
 
 TOP_KEYS = {"about", "labels", "pending", "timeout", "services", "machine", "step", "expect"}
-SERVICE_KEYS = {"package_size", "entry", "catalogue", "cafe", "faults", "options", "ethernet"}
+SERVICE_KEYS = {"package", "package_size", "entry", "catalogue", "cafe", "faults", "options", "ethernet"}
 MACHINE_KEYS = {"command_line", "drives", "registry", "folders", "files", "trust_test_ca"}
 DRIVE_KINDS = {"fixed", "tmpfs", "folder"}
 ACTIONS = {"wait", "click", "drag", "key", "type", "sleep", "shot", "rect", "texts",

@@ -2,6 +2,7 @@
 cafe document and faults (tools/vorn-services/README.md)."""
 import json
 import os
+import shutil
 
 PACKAGE = "pkg/velto/client.7z"
 DEFAULT_PACKAGE_SIZE = 4096
@@ -11,9 +12,13 @@ def prepare(cfg, sc, folder):
     """Writes the data folder; returns the extra vorn-services options."""
     s = sc.services
     os.makedirs(os.path.join(folder, "files", "pkg", "velto"), exist_ok=True)
-    with open(os.path.join(folder, "files", PACKAGE), "wb") as f:
-        # Sparse zeros: only its size matters before the download step.
-        f.truncate(int(s.get("package_size", DEFAULT_PACKAGE_SIZE)))
+    if s.get("package") == "client":
+        # The project's own client package, as built: a whole installation.
+        shutil.copyfile(cfg.client_package, os.path.join(folder, "files", PACKAGE))
+    else:
+        with open(os.path.join(folder, "files", PACKAGE), "wb") as f:
+            # Sparse zeros: only its size matters before the download step.
+            f.truncate(int(s.get("package_size", DEFAULT_PACKAGE_SIZE)))
     if "catalogue" in s:
         catalogue = s["catalogue"]
     else:
