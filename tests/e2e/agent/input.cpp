@@ -108,15 +108,15 @@ bool Drag(HWND hwnd, int x1, int y1, int x2, int y2) {
 }
 
 bool PressKeys(HWND hwnd, const std::wstring& combination) {
-    std::wstring spec = combination;
+    std::wstring keysText = combination;
     int repeat = 1;
-    const size_t star = spec.find(L'*');
+    const size_t star = keysText.find(L'*');
     if (star != std::wstring::npos) {
-        repeat = _wtoi(spec.substr(star + 1).c_str());
-        spec = spec.substr(0, star);
+        repeat = _wtoi(keysText.substr(star + 1).c_str());
+        keysText = keysText.substr(0, star);
     }
     std::vector<std::wstring> names;
-    vorn::SplitString(spec, L"+", names);
+    vorn::SplitString(keysText, L"+", names);
     std::vector<WORD> keys;
     for (const auto& n : names) {
         WORD vk = 0;
