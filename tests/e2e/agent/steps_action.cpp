@@ -195,11 +195,15 @@ StepResult ActionStep(Agent& agent, const Step& s, bool& known) {
                           s.Arg(1) + L" ms");
     }
     if (v == L"gone") {
-        return vorn::gui::WaitFor([&] { return agent.watcher->FindVisible(s.Arg(0)) == nullptr; },
-                                  static_cast<DWORD>(s.IntArg(1, 20000)))
-                   ? StepResult{}
-                   : Fail(L"the window of class " + s.Arg(0) + L" was still open after " +
-                          s.Arg(1) + L" ms");
+        if (!vorn::gui::WaitFor([&] { return agent.watcher->FindVisible(s.Arg(0)) == nullptr; },
+                                static_cast<DWORD>(s.IntArg(1, 20000)))) {
+            return Fail(L"the window of class " + s.Arg(0) + L" was still open after " + s.Arg(1) +
+                        L" ms");
+        }
+        // The window below is activated again meanwhile; a click into it before
+        // that has settled can be undone by the activation.
+        ::Sleep(static_cast<DWORD>(kLookMs));
+        return {};
     }
     if (v == L"open") {
         return agent.watcher->FindVisible(s.Arg(0)) != nullptr
