@@ -163,29 +163,6 @@ int httplib_down_muti(const std::string& host, const std::string& path,
     return result;
 }
 
-bool SplitUrl(const std::string& url, std::string& host, std::string& path) {
-    static const char kHttps[] = "https://";
-    static const char kHttp[] = "http://";
-    size_t rest = url.find(kHttps);
-    if (rest != std::string::npos) {
-        rest += sizeof(kHttps) - 1;
-    } else {
-        rest = url.find(kHttp);
-        if (rest == std::string::npos)
-            return false;
-        rest += sizeof(kHttp) - 1;
-    }
-    const size_t slash = url.find('/', rest);
-    if (slash == std::string::npos) {
-        host = url.substr(rest);
-        path.clear();
-    } else {
-        host = url.substr(rest, slash - rest);
-        path = url.substr(slash);
-    }
-    return true;
-}
-
 uint32_t FileCrc32(const std::wstring& filePath) {
     ScopedFile file;
     if (file.Open(filePath, L"rb") != 0 || file.Get() == nullptr)

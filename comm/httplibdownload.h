@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <string>
 
+#include "comm/urlsplit.h"
+
 namespace vorn {
 
 // Results of the download calls.
@@ -66,10 +68,6 @@ int DownloadHttps(const std::string& host, const std::string& path, const std::w
 // One GET to host:80 with the same settings. Returns 0 (answer or not) or -1.
 int DownloadHttp(const std::string& host, const std::string& path, const std::wstring& filePath,
                  DownloadSink& sink);
-
-// Host and path of an "https://" (else "http://") URL, whatever stands before
-// the marker; false, with host and path untouched, when neither occurs.
-bool SplitUrl(const std::string& url, std::string& host, std::string& path);
 
 // CRC-32 of IEEE 802.3 (as zlib's) of the file's content; 0 when it cannot be read.
 uint32_t FileCrc32(const std::wstring& filePath);

@@ -11,27 +11,13 @@
 
 #include <windows.h>
 
-#include <cstdint>
-#include <functional>
 #include <string>
+
+#include "installer/archiveunpacker.h"
 
 // Sent (not posted) to the progress window before each entry: wParam is the
 // percent done, 0 to 99; lParam is 0.
 constexpr UINT WM_INSTALL_PROGRESS = WM_USER + 1009;
-
-enum ExtractResult : int {
-    EXTRACT_OK = 0,
-    EXTRACT_NO_INPUT = -1,  // no archive path, or the output folder does not exist
-    EXTRACT_FAILED = 1,     // any other failure: nothing may be relied on
-};
-
-// Called before each entry with the percent done (0 to 99).
-using ExtractProgress = std::function<void(int percent)>;
-
-struct ExtractStats {
-    uint64_t peakDecoderBytes = 0;  // largest amount the decoder held at once
-    uint64_t largestBlockBytes = 0;
-};
 
 // The archive is opened through its wide path. Every entry name is checked
 // before anything is written: one that would land outside outputFolder fails

@@ -6,6 +6,7 @@
 #include <map>
 #include <string>
 
+#include "installer/serviceanswers.h"
 #include "util/singleton.h"
 
 class HttpInstallInfo : public vorn::Singleton<HttpInstallInfo> {
@@ -44,36 +45,8 @@ class HttpInstallInfo : public vorn::Singleton<HttpInstallInfo> {
     static void TakeBarInfoDocument(const std::string& document);
 };
 
-// The answer and body formats of the vendor's services, on their own so that
-// they can be checked without a server.
+// The answer and body formats, on their own in installer/serviceanswers.h.
 namespace vorn {
-
-// The client-version request body around the channel (code page 936), unescaped.
-std::string BuildClientVersionBody(const std::string& channel);
-
-enum class ClientVersionStatus { Ok, ParseError, NotSuccess, UrlEmpty, BadNumber };
-
-struct ClientVersionAnswer {
-    std::string clientVersion;  // UTF-8, as received
-    std::string downloadUrl;
-    int64_t apkSize = 0;
-    int64_t crc = 0;
-};
-
-// Parses the last CRLF-separated piece of a client-version answer.
-ClientVersionStatus ParseClientVersionAnswer(const std::string& answer, ClientVersionAnswer& out);
-
-// Signed decimal prefix after leading white space, saturated to 64 bits;
-// false when there is no digit to convert.
-bool ParseDecimalPrefix(const std::string& text, int64_t& value);
-
-// The text between the end of the first "CXR_LOC_JSONP(" and the last ")";
-// false when either is missing or the ")" stands before the marker's end.
-bool CutJsonp(const std::string& answer, std::string& payload);
-
-// Standard Base64 up to the first "=" or foreign character; a final group of
-// k characters gives k - 1 bytes.
-std::string DecodeBase64Prefix(const std::string& text);
 
 // Exclusive-or with the cafe key (bytes 1-4 and 5-8 from the two build
 // constants, little endian), cut at the first zero byte.

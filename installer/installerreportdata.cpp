@@ -1,16 +1,15 @@
 #define VORN_LOG_SOURCE L"installer\\installer\\installerreportdata"
 #include "installer/installerreportdata.h"
 
-#include <cjson/cJSON.h>
 #include <openssl/evp.h>
 
 #include <cstdio>
 #include <map>
-#include <memory>
 
 #include "installer/buildconfig.h"
 #include "installer/httpinstallinfo.h"
 #include "installer/machineidentity.h"
+#include "installer/reportbody.h"
 #include "util/logger.h"
 #include "util/string_util.h"
 
@@ -20,13 +19,6 @@ const char kSignKey[] = "7QW2LK4PZX91MDR3YHVC";
 const char kProjectId[] = "NewVX";
 const char kBusinessId[] = "Install";
 const char kReportPath[] = "/commonReport/report";
-
-struct JsonDeleter {
-    void operator()(cJSON* item) const { cJSON_Delete(item); }
-};
-struct JsonTextDeleter {
-    void operator()(char* text) const { cJSON_free(text); }
-};
 
 }  // namespace
 
@@ -46,10 +38,7 @@ bool CInstallerReportData::Init() {
 
 bool CInstallerReportData::BuildBody(int32_t eventType, int32_t eventRet, int32_t eventFrom,
                                      const std::string& eventMsg, std::string& body) const {
-    std::unique_ptr<cJSON, JsonDeleter> root(cJSON_CreateObject());
-    if (!root)
-        return false;
-    const std::pair<const char*, const std::string*> strings[] = {
+    const vorn::ReportMember members[] = {
         {"b_guid", &b_guid},
         {"b_channelid", &b_channelid},
         {"b_mac", &b_mac},
@@ -59,29 +48,8 @@ bool CInstallerReportData::BuildBody(int32_t eventType, int32_t eventRet, int32_
         {"b_manage_type", &b_manage_type},
         {"b_manage_id", &b_manage_id},
     };
-    for (const auto& member : strings) {
-        if (cJSON_AddStringToObject(root.get(), member.first, member.second->c_str()) == nullptr) {
-            return false;
-        }
-    }
-    // cJSON prints a number that holds a 32-bit integer as "%d".
-    if (cJSON_AddNumberToObject(root.get(), "event_type", eventType) == nullptr ||
-        cJSON_AddNumberToObject(root.get(), "event_ret", eventRet) == nullptr ||
-        cJSON_AddNumberToObject(root.get(), "event_from", eventFrom) == nullptr ||
-        cJSON_AddStringToObject(root.get(), "event_msg", eventMsg.c_str()) == nullptr) {
-        return false;
-    }
-    std::unique_ptr<char, JsonTextDeleter> printed(cJSON_Print(root.get()));
-    if (!printed)
-        return false;
-    // Control characters inside strings are escaped, so every tab, CR and LF
-    // left in the text is indentation.
-    body.clear();
-    for (const char* p = printed.get(); *p != '\0'; ++p) {
-        if (*p != '\t' && *p != '\r' && *p != '\n')
-            body += *p;
-    }
-    return true;
+    return vorn::BuildReportBody(members, sizeof(members) / sizeof(members[0]), eventType,
+                                 eventRet, eventFrom, eventMsg, body);
 }
 
 std::string CInstallerReportData::Sign(const std::string& body) {

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "util/allocation.h"
+
 namespace TavroLib {
 namespace {
 
@@ -189,12 +191,14 @@ bool CGifDecoder::Open(std::vector<unsigned char> bytes) {
     if (frames.empty())
         return false;
 
+    // The canvas is sized by the file: without the memory for it, no GIF.
+    if (!vorn::TryAssign(canvas_, size_t(width) * height, 0u))
+        return false;
     bytes_ = std::move(bytes);
     frames_ = std::move(frames);
     width_ = width;
     height_ = height;
     loopCount_ = loopCount;
-    canvas_.assign(size_t(width) * height, 0);
     return true;
 }
 
@@ -277,7 +281,9 @@ bool CGifDecoder::Step(size_t i) {
         savedRect_ = ClipRect(f);
         const Rect& r = savedRect_;
         const int w = std::max(0, r.x1 - r.x0), h = std::max(0, r.y1 - r.y0);
-        saved_.resize(size_t(w) * h);
+        // Without memory for the copy, nothing is restored after the frame.
+        if (!vorn::TryResize(saved_, size_t(w) * h))
+            savedRect_ = Rect();
         for (int y = r.y0; y < r.y1; ++y) {
             std::memcpy(saved_.data() + size_t(y - r.y0) * w,
                         canvas_.data() + size_t(y) * width_ + r.x0, size_t(w) * 4);
@@ -336,7 +342,8 @@ bool CGifDecoder::Draw(const Frame& f) {
         length[c] = 1;
     }
 
-    row_.resize(f.width);
+    if (!vorn::TryResize(row_, f.width))
+        return false;
     const size_t rowWidth = f.width;
     size_t filled = 0;
     RowOrder rows(f.height, f.interlaced);

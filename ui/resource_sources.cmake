@@ -2,4 +2,5 @@
 list(APPEND UI_RESOURCE_SOURCES
     zipresource.cpp
     imagedecoder.cpp
+    imageheader.cpp
     gifdecoder.cpp)

@@ -5,6 +5,7 @@
 
 #include <cstring>
 
+#include "util/allocation.h"
 #include "util/logger.h"
 #include "util/string_util.h"
 
@@ -99,8 +100,12 @@ bool CZipResource::OpenMemory(const wchar_t* name, const void* data, size_t size
     CloseLocked();
     if (data == nullptr || size == 0)
         return false;
-    file_.bytes.assign(static_cast<const unsigned char*>(data),
-                       static_cast<const unsigned char*>(data) + size);
+    if (!vorn::TryResize(file_.bytes, size)) {
+        LOG_ERROR(L"Open zip from memory failed: no memory for %u bytes",
+                  static_cast<unsigned>(size));
+        return false;
+    }
+    std::memcpy(file_.bytes.data(), data, size);
     file_.position = 0;
 
     zlib_filefunc64_def functions = {};
@@ -194,7 +199,12 @@ bool CZipResource::ReadEntry(const wchar_t* entry, std::vector<unsigned char>& o
         return false;
 
     const size_t expected = static_cast<size_t>(info.uncompressed_size);
-    std::vector<unsigned char> data(expected);
+    std::vector<unsigned char> data;
+    if (!vorn::TryResize(data, expected)) {
+        unzCloseCurrentFile(archive);
+        LOG_ERROR(L"Zip entry too large for the memory left: %s", entry);
+        return false;
+    }
     size_t got = 0;
     bool ok = true;
     while (got < data.size()) {
