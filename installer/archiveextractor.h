@@ -6,7 +6,8 @@
 // size) plus a 256 KiB read buffer, a 64 KiB output buffer and the archive's
 // header tables, whatever the package's size. Any other block (BCJ2, PPMd,
 // other filters) goes through the decoder's whole-block path, which holds the
-// unpacked size of that solid block in one buffer, one block at a time.
+// unpacked size of that solid block in one buffer, one block at a time, and
+// refuses blocks larger than 1 GiB.
 #pragma once
 
 #include <windows.h>

@@ -16,6 +16,9 @@ namespace vorn {
 namespace {
 
 constexpr size_t kReadBufferBytes = size_t(1) << 18;
+// The whole-block path holds a block's unpacked size at once: a declared size
+// beyond this is refused before anything is allocated, whatever the process.
+constexpr UInt64 kMaxWholeBlockBytes = UInt64(1) << 30;
 
 // The decoder's allocator, counting what it holds so that the peak is known.
 struct CountingAlloc {
@@ -178,6 +181,8 @@ int Unpack(ISeekInStreamPtr stream, UnpackTarget& target, const ExtractProgress&
             const Byte* data = nullptr;
             size_t size = 0;
             if (fileSize > 0) {
+                if (SzAr_GetFolderUnpackSize(&db.db, block) > kMaxWholeBlockBytes)
+                    return Fail(L"block too large to unpack whole for", relative[i]);
                 size_t offset = 0;
                 res = SzArEx_Extract(&db, &look.vt, i, &archive.blockIndex_, &archive.block_,
                                      &archive.blockSize_, &offset, &size, &mainAlloc.vt,

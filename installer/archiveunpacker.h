@@ -46,7 +46,9 @@ class UnpackTarget {
 };
 
 // Unpacks the archive read from stream into target. Every name is checked
-// before anything is written; a refused name fails the whole extraction.
+// before anything is written; a refused name fails the whole extraction. A
+// block that cannot be decoded piece by piece is unpacked whole only up to
+// 1 GiB.
 // Returns EXTRACT_OK or EXTRACT_FAILED; memory running out is a failure too.
 int UnpackArchive(ISeekInStreamPtr stream, UnpackTarget& target, const ExtractProgress& progress,
                   ExtractStats* stats);

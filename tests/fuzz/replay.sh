@@ -15,7 +15,7 @@ log=$(mktemp)
 trap 'rm -f "$log"' EXIT
 # Given files, libFuzzer runs each once and stops at the first failure.
 status=0
-"$harness" -rss_limit_mb=4096 -malloc_limit_mb=4096 "${files[@]}" > "$log" 2>&1 || status=$?
+"$harness" -rss_limit_mb=3072 -malloc_limit_mb=4608 "${files[@]}" > "$log" 2>&1 || status=$?
 grep -v '^Running: \|^Executed ' "$log" | tail -n 60
 echo "replay.sh: ${#files[@]} inputs, status $status"
 exit "$status"
