@@ -1,7 +1,8 @@
 #!/bin/bash
 # Installs what is missing, then configures and builds: build/host (host
-# programs), build/win32 (VeltoInstaller.exe for i686 and its tests; always)
-# and, when x86_64 is named, build/win64 (the same sources for x86_64).
+# programs), build/fuzz (the fuzz harnesses and their replay, with clang),
+# build/win32 (VeltoInstaller.exe for i686 and its tests; always) and, when
+# x86_64 is named, build/win64 (the same sources for x86_64).
 #   build.sh [x86_64]
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -40,6 +41,11 @@ build() {  # preset
 }
 
 build host
+if command -v clang++ > /dev/null; then
+  build fuzz
+else
+  echo "build.sh: no clang, the fuzz harnesses are not built"
+fi
 for a in "${arches[@]}"; do
   build "$(vorn_arch_preset "$a")"
 done

@@ -1,8 +1,9 @@
 #!/bin/bash
 # Builds everything (installing what is missing) and runs every test: host
-# tests natively, Windows tests under Wine. The i686 product is always built;
-# the Windows tests run on i686 where this machine runs 32-bit programs, and on
-# x86_64 where it does not. VORN_TEST_ARCH=i686|x86_64|both asks for others.
+# tests and the fuzz corpora's replay natively, Windows tests under Wine. The
+# i686 product is always built; the Windows tests run on i686 where this
+# machine runs 32-bit programs, and on x86_64 where it does not.
+# VORN_TEST_ARCH=i686|x86_64|both asks for others.
 # Extra arguments go to ctest (e.g. -R win32.util).
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -19,6 +20,9 @@ done
 VORN_PACKAGES_CHECKED=1 tools/build.sh "${extra[@]}"
 
 trees=(host)
+if [ -f build/fuzz/CTestTestfile.cmake ]; then
+  trees+=(fuzz)
+fi
 for a in $VORN_ARCHES; do
   trees+=("$(vorn_arch_preset "$a")")
 done

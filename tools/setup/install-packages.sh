@@ -18,6 +18,8 @@ PACKAGES=(
   # host libraries for the host programs and their tests
   libssl-dev libcpp-httplib-dev libjsoncpp-dev libcjson-dev libpugixml-dev
   zlib1g-dev libpng-dev googletest python3
+  # clang with libFuzzer and the sanitizers, for the fuzz harnesses
+  clang libclang-rt-14-dev
 )
 
 if [ "$(id -u)" -ne 0 ]; then

@@ -10,6 +10,7 @@
 #include <gdiplus.h>
 
 #include "fixtures.h"
+#include "support/address_squeeze.h"
 #include "support/test_support.h"
 #include "ui/gifdecoder.h"
 #include "ui/imagedecoder.h"
@@ -248,6 +249,22 @@ TEST(GifDecoder, BoundsOnScreenAndFrames) {
     EXPECT_EQ(gif.FrameCount(), CGifDecoder::kMaxFrames);
     EXPECT_TRUE(gif.DecodeFrame(CGifDecoder::kMaxFrames - 1));
     EXPECT_EQ(gif.Canvas()[0], 0xFFFF0000u);
+}
+
+// In a crowded 32-bit process the canvas of a large screen cannot be had:
+// the GIF is refused, and nothing escapes as an exception.
+TEST(GifDecoder, NoMemoryForTheCanvasFailsCleanly) {
+    if (!vorn::test::AddressSqueeze::Possible())
+        GTEST_SKIP() << "a 64-bit address space cannot be filled";
+    const Bytes big = MakeGif(8192, 4096, kPalette, {Filled(0, 0, 1, 1, R)}, -1);  // 128 MiB
+    CGifDecoder gif;
+    {
+        vorn::test::AddressSqueeze squeeze(16u << 20);
+        EXPECT_FALSE(gif.Open(big));
+        EXPECT_EQ(gif.Canvas(), nullptr);
+    }
+    ASSERT_TRUE(gif.Open(big));
+    EXPECT_TRUE(gif.DecodeFrame(0));
 }
 
 // movie.gif frame by frame, compared with GDI+'s rendering of the same frames.

@@ -6,6 +6,7 @@
 #include <thread>
 
 #include "fixtures.h"
+#include "support/address_squeeze.h"
 #include "support/test_support.h"
 #include "ui/zipresource.h"
 #include "util/logger.h"
@@ -177,6 +178,26 @@ TEST(ZipResource, RefusesEntriesOverTheSizeBound) {
     EXPECT_FALSE(zip.ReadEntry(L"fits.bin", out));
     EXPECT_TRUE(zip.ReadEntry(L"ok.bin", out));
     EXPECT_EQ(Text(out), "fine");
+}
+
+// An entry announcing 60 MiB in a crowded 32-bit process: the buffer for it
+// cannot be had, and the read fails without an exception.
+TEST(ZipResource, NoMemoryForAnEntryFailsCleanly) {
+    if (!vorn::test::AddressSqueeze::Possible())
+        GTEST_SKIP() << "a 64-bit address space cannot be filled";
+    ZipEntry entry{"big.bin", std::string(1000, 'x')};
+    entry.claimedSize = 60 << 20;
+    const Bytes zip = MakeZip({entry, ZipEntry{"small.txt", "small"}});
+    CZipResource archive;
+    ASSERT_TRUE(archive.OpenMemory(L"squeezed", zip.data(), zip.size()));
+    std::vector<unsigned char> out;
+    {
+        vorn::test::AddressSqueeze squeeze(16u << 20);
+        EXPECT_FALSE(archive.ReadEntry(L"big.bin", out));
+        EXPECT_TRUE(out.empty());
+        EXPECT_TRUE(archive.ReadEntry(L"small.txt", out));
+    }
+    EXPECT_FALSE(archive.ReadEntry(L"big.bin", out));  // the claimed size is wrong anyway
 }
 
 TEST(ZipResource, ConcurrentReadsAgree) {
