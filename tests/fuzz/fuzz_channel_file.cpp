@@ -8,6 +8,9 @@
 #include "installer/channelcipher.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    // Every block is deciphered alike: longer inputs only slow the search.
+    if (size > 256)
+        return 0;
     static const uint8_t kKey[8] = {'m', 'o', 'r', 'v', 'e', 'k', '3', '7'};
     const std::vector<uint8_t> bytes(data, data + size);
     const std::vector<uint8_t> plain = vorn::DecryptChannelData(bytes, kKey);
