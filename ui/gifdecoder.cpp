@@ -281,8 +281,9 @@ bool CGifDecoder::Step(size_t i) {
         savedRect_ = ClipRect(f);
         const Rect& r = savedRect_;
         const int w = std::max(0, r.x1 - r.x0), h = std::max(0, r.y1 - r.y0);
-        // Without memory for the copy, nothing is restored after the frame.
-        if (!vorn::TryResize(saved_, size_t(w) * h))
+        // Without memory for the copy, nothing is restored after the frame;
+        // an empty rectangle (a frame past an edge) has nothing to keep.
+        if (savedRect_.Empty() || !vorn::TryResize(saved_, size_t(w) * h))
             savedRect_ = Rect();
         for (int y = r.y0; y < r.y1; ++y) {
             std::memcpy(saved_.data() + size_t(y - r.y0) * w,
