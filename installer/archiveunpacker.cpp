@@ -92,8 +92,8 @@ std::wstring EntryName(const CSzArEx& db, UInt32 index) {
 
 // Unpacks a file of a block that the piecewise decoder handles straight into
 // the file, checking its CRC on the way.
-SRes StreamFileOut(BlockDecoder& decoder, const CSzArEx& db, ILookInStreamPtr stream,
-                   UInt32 index, const std::wstring& relative, UnpackTarget& target) {
+SRes StreamFileOut(BlockDecoder& decoder, const CSzArEx& db, ILookInStreamPtr stream, UInt32 index,
+                   const std::wstring& relative, UnpackTarget& target) {
     const UInt32 block = db.FileToFolder[index];
     const UInt64 offset = db.UnpackPositions[index] - db.UnpackPositions[db.FolderToFile[block]];
     if (!decoder.Active() || decoder.Block() != block || decoder.Position() > offset) {

@@ -48,8 +48,8 @@ bool CInstallerReportData::BuildBody(int32_t eventType, int32_t eventRet, int32_
         {"b_manage_type", &b_manage_type},
         {"b_manage_id", &b_manage_id},
     };
-    return vorn::BuildReportBody(members, sizeof(members) / sizeof(members[0]), eventType,
-                                 eventRet, eventFrom, eventMsg, body);
+    return vorn::BuildReportBody(members, sizeof(members) / sizeof(members[0]), eventType, eventRet,
+                                 eventFrom, eventMsg, body);
 }
 
 std::string CInstallerReportData::Sign(const std::string& body) {

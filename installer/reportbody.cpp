@@ -16,9 +16,8 @@ struct JsonTextDeleter {
 
 }  // namespace
 
-bool BuildReportBody(const ReportMember* members, size_t count, int32_t eventType,
-                     int32_t eventRet, int32_t eventFrom, const std::string& eventMsg,
-                     std::string& body) {
+bool BuildReportBody(const ReportMember* members, size_t count, int32_t eventType, int32_t eventRet,
+                     int32_t eventFrom, const std::string& eventMsg, std::string& body) {
     std::unique_ptr<cJSON, JsonDeleter> root(cJSON_CreateObject());
     if (!root)
         return false;

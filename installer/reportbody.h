@@ -14,8 +14,7 @@ struct ReportMember {
 };
 
 // False when cJSON cannot allocate the document or its text.
-bool BuildReportBody(const ReportMember* members, size_t count, int32_t eventType,
-                     int32_t eventRet, int32_t eventFrom, const std::string& eventMsg,
-                     std::string& body);
+bool BuildReportBody(const ReportMember* members, size_t count, int32_t eventType, int32_t eventRet,
+                     int32_t eventFrom, const std::string& eventMsg, std::string& body);
 
 }  // namespace vorn

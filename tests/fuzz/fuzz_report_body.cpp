@@ -72,7 +72,7 @@ void CheckText(const std::string& body) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    static const char* const kNames[] = {"b_guid",        "b_channelid", "b_mac",
+    static const char* const kNames[] = {"b_guid",        "b_channelid",   "b_mac",
                                          "b_icafe_guid",  "b_charge_type", "b_charge_id",
                                          "b_manage_type", "b_manage_id"};
     const std::vector<std::string> pieces = Split(data, size, 12);

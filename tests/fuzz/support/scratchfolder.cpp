@@ -23,8 +23,8 @@ void RemoveTree(const std::string& path) {
 
 ScratchFolder::ScratchFolder() {
     const char* tmp = std::getenv("TMPDIR");
-    std::string pattern = std::string(tmp != nullptr && *tmp != '\0' ? tmp : "/tmp") +
-                          "/vorn-unpack-XXXXXX";
+    std::string pattern =
+        std::string(tmp != nullptr && *tmp != '\0' ? tmp : "/tmp") + "/vorn-unpack-XXXXXX";
     if (::mkdtemp(&pattern[0]) == nullptr)
         return;
     root_ = pattern;

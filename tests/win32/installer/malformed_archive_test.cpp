@@ -34,12 +34,12 @@ int ExtractNested(const wchar_t* name) {
 
 TEST(MalformedArchive, FailsCleanlyWithNothingOutsideTheTarget) {
     const wchar_t* const kFailing[] = {
-        L"fail-whole-block-4g.7z",   L"fail-whole-block-1t.7z",   L"fail-size-unpack-4g.7z",
-        L"fail-size-unpack-huge.7z", L"fail-lzma-dictionary-4g.7z", L"fail-count-files-huge.7z",
-        L"fail-count-folders-huge.7z", L"fail-size-names-huge.7z", L"fail-name-dotdot-deep.7z",
-        L"fail-name-dotdot-back.7z", L"fail-name-drive.7z",        L"fail-name-absolute.7z",
-        L"fail-name-device-con.7z",  L"fail-name-stream.7z",       L"fail-long-component.7z",
-        L"fail-cut-lzma2-bcj-04096.7z", L"fail-crc-header.7z",     L"fail-encrypted-headers.7z",
+        L"fail-whole-block-4g.7z",      L"fail-whole-block-1t.7z",     L"fail-size-unpack-4g.7z",
+        L"fail-size-unpack-huge.7z",    L"fail-lzma-dictionary-4g.7z", L"fail-count-files-huge.7z",
+        L"fail-count-folders-huge.7z",  L"fail-size-names-huge.7z",    L"fail-name-dotdot-deep.7z",
+        L"fail-name-dotdot-back.7z",    L"fail-name-drive.7z",         L"fail-name-absolute.7z",
+        L"fail-name-device-con.7z",     L"fail-name-stream.7z",        L"fail-long-component.7z",
+        L"fail-cut-lzma2-bcj-04096.7z", L"fail-crc-header.7z",         L"fail-encrypted-headers.7z",
         L"fail-method-deflate.7z",
     };
     for (const wchar_t* name : kFailing)
