@@ -110,7 +110,10 @@ SRes BlockDecoder::Produce(Byte* dest, size_t* size) {
     size_t want = static_cast<size_t>(std::min<UInt64>(*size, coderLeft_));
     size_t produced = 0;
     while (produced < want) {
-        const void* in = nullptr;
+        // With no input left the coder still gets a valid (empty) buffer:
+        // the SDK does pointer arithmetic on it.
+        static const Byte kNoInput = 0;
+        const void* in = &kNoInput;
         size_t avail = static_cast<size_t>(std::min<UInt64>(packLeft_, kBufferBytes));
         if (avail > 0) {
             const SRes res = ILookInStream_Look(stream_, &in, &avail);
