@@ -269,6 +269,26 @@ class Comparison(Base):
         self.assertTrue(any(d.startswith("[files] " + TEMP + "ZizUdir.dat: content differs")
                             for d in found))
 
+    def test_a_folder_holds_exactly_a_host_tree(self):
+        tree = os.path.join(self.dir, "stage")
+        os.makedirs(os.path.join(tree, "bin"))
+        for rel, data in (("a.exe", b"A"), ("bin/b.dat", b"B"), ("bin/c.dat", b"C")):
+            with open(os.path.join(tree, rel), "wb") as f:
+                f.write(data)
+        self.sc.expect["files"] = {"D:\\V": {"tree": tree}}
+        for path, kind, folder in (("D:\\V", "added", True), ("D:\\V\\bin", "added", True)):
+            self.fake.result["file_changes"].append(
+                {"path": path, "kind": kind, "folder": folder, "size": 0, "copy": ""})
+        self.fake.add_file("D:\\V\\a.exe", b"A")
+        self.fake.add_file("D:\\V\\bin\\b.dat", b"X")
+        self.fake.add_file("D:\\V\\bin\\extra.dat", b"E")
+        found = self.differences()
+        self.assertTrue(any(d.startswith("[files] D:\\V\\bin\\b.dat: content differs") for d in found))
+        self.assertIn("[files] unexpected: D:\\V\\bin\\extra.dat added (file of 1 bytes)", found)
+        self.assertIn("[files] expected D:\\V\\bin\\c.dat to be written, but the run left it as it was",
+                      found)
+        self.assertEqual(len([d for d in found if "D:\\V\\a.exe" in d]), 0)
+
     def test_log_line_missing_and_exit_code(self):
         self.fake.result["file_changes"][3]["copy"] = "captured\\1.bin"  # no log lines
         self.fake.result["instances"][0]["exit_code"] = 1

@@ -140,6 +140,10 @@ void CopyChangedFiles(Agent& agent) {
     for (const auto& c : agent.fileChanges) {
         if (c.kind == L"removed" || c.entry.folder || c.entry.size > kLargestCopy)
             continue;
+        ShortcutInfo link;
+        if (c.path.size() > 4 && _wcsicmp(c.path.c_str() + c.path.size() - 4, L".lnk") == 0 &&
+            ReadShortcut(c.path, link))
+            agent.shortcuts[c.path] = link;
         const std::wstring name = L"captured\\" + std::to_wstring(++n) + L".bin";
         if (::CopyFileW(c.path.c_str(), (agent.out + name).c_str(), FALSE))
             agent.captured[c.path] = name;

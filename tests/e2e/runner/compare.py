@@ -36,6 +36,7 @@ class Placeholders:
             "CA_BUNDLE": cfg.ca_bundle,
             "CHANNEL_FILE": cfg.channel_file,
             "CHANNEL_INI": cfg.channel_ini,
+            "CLIENT_DIR": os.path.dirname(cfg.client_package),
             "TEST_CA": os.path.join(run.work, "services", "ca.pem"),
         }
         for name, host in cfg.hosts.items():
@@ -281,8 +282,25 @@ def _file_expectations(sc, ph):
         expected["%TEMP%\\ZizUdir.dat"] = {"same_as": "%CHANNEL_FILE%"}
         expected["%TEMP%\\ZizUdir.ini"] = {"same_as": "%CHANNEL_INI%"}
         expected["%TEMP%\\Installer%DATE%.log"] = True
-    expected.update(sc.expect.get("files", {}))
+    for path, want in sc.expect.get("files", {}).items():
+        if isinstance(want, dict) and "tree" in want:
+            expected.update(_tree_expectations(path, ph(want["tree"])))
+        else:
+            expected[path] = want
     return {ph(k).lower(): (ph(k), ph(v)) for k, v in expected.items()}
+
+
+def _tree_expectations(folder, host_root):
+    """The folder holds exactly the host folder's tree: each file with its content."""
+    out = {folder: {"folder": True}}
+    for parent, dirs, files in os.walk(host_root):
+        rel = os.path.relpath(parent, host_root)
+        base = folder if rel == "." else folder + "\\" + rel.replace("/", "\\")
+        for d in dirs:
+            out[base + "\\" + d] = {"folder": True}
+        for f in files:
+            out[base + "\\" + f] = {"same_as": os.path.join(parent, f)}
+    return out
 
 
 def _check_file(path, want, change, run, diffs):
@@ -311,6 +329,8 @@ def _check_file(path, want, change, run, diffs):
         if data != ref:
             diffs.add("files", f"{path}: content differs from {want['same_as']} "
                                f"({len(data) if data is not None else 'no'} bytes against {len(ref)})")
+    if "shortcut" in want and change.get("shortcut") != want["shortcut"]:
+        diffs.add("files", f"{path}: a shortcut to {change.get('shortcut')}, expected {want['shortcut']}")
     if "text" in want and (data is None or data.decode("utf-8", "replace") != want["text"]):
         diffs.add("files", f"{path}: content {data!r}, expected {want['text']!r}")
 

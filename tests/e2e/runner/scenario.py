@@ -12,9 +12,9 @@ TOP_KEYS = {"about", "labels", "pending", "timeout", "services", "machine", "ste
 SERVICE_KEYS = {"package", "package_size", "entry", "catalogue", "cafe", "faults", "options", "ethernet"}
 MACHINE_KEYS = {"command_line", "drives", "registry", "folders", "files", "trust_test_ca"}
 DRIVE_KINDS = {"fixed", "tmpfs", "folder"}
-ACTIONS = {"wait", "click", "drag", "key", "type", "sleep", "shot", "rect", "texts",
+ACTIONS = {"wait", "click", "drag", "key", "type", "sleep", "shot", "film", "rect", "texts",
            "expect_message", "open", "gone", "launch", "exit", "terminate"}
-MODIFIERS = {"window", "at", "from", "to", "timeout", "within", "args", "note"}
+MODIFIERS = {"window", "at", "from", "to", "timeout", "within", "every", "gap", "area", "args", "note"}
 EXPECT_KEYS = {"exit_code", "exit_codes", "windows", "window", "reports", "urls", "programs",
                "log", "log_absent", "registry", "files", "temp_files", "rects", "texts"}
 WINDOW_KEYS = {"min_open_ms", "max_open_ms", "size", "title", "at", "moved", "centred"}

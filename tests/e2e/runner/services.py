@@ -12,9 +12,11 @@ def prepare(cfg, sc, folder):
     """Writes the data folder; returns the extra vorn-services options."""
     s = sc.services
     os.makedirs(os.path.join(folder, "files", "pkg", "velto"), exist_ok=True)
-    if s.get("package") == "client":
-        # The project's own client package, as built: a whole installation.
-        shutil.copyfile(cfg.client_package, os.path.join(folder, "files", PACKAGE))
+    if str(s.get("package", "")).startswith("client"):
+        # A package of the project's own client as built ("client", "client-large"):
+        # a whole installation.
+        built = os.path.join(os.path.dirname(cfg.client_package), s["package"] + ".7z")
+        shutil.copyfile(built, os.path.join(folder, "files", PACKAGE))
     else:
         with open(os.path.join(folder, "files", PACKAGE), "wb") as f:
             # Sparse zeros: only its size matters before the download step.
