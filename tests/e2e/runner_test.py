@@ -17,6 +17,7 @@ from runner.layouts import LayoutError, control_centre  # noqa: E402
 from runner.plan import build_plan  # noqa: E402
 from runner.results import Run  # noqa: E402
 from runner.scenario import Scenario, ScenarioError  # noqa: E402
+from runner.shelllink import LinkError, read_link  # noqa: E402
 
 SOURCE = os.path.dirname(os.path.dirname(HERE))
 TEMP = "C:\\users\\u\\Temp\\"
@@ -252,6 +253,29 @@ class Scenarios(unittest.TestCase):
                 build_plan(make_config(d), sc, d)
 
 
+def shell_link(target, folder, id_list=b"\x10\x00" + b"\x00" * 16):
+    """A link as Wine saves one: item list, link information with the local
+    path, then the working folder counted with its NUL."""
+    import struct
+    path = target.encode("ascii") + b"\0"
+    info = struct.pack("<7I", 0x1C + len(path) + 1, 0x1C, 1, 0, 0x1C, 0, 0x1C + len(path)) + path + b"\0"
+    text = (folder + "\0").encode("utf-16-le")
+    header = struct.pack("<I16sI", 0x4C, b"\x01" * 16, 0x1 | 0x2 | 0x10 | 0x80) + b"\0" * 52
+    return header + id_list + info + struct.pack("<H", len(folder) + 1) + text
+
+
+class ShellLinks(unittest.TestCase):
+    def test_target_and_working_folder(self):
+        link = read_link(shell_link("D:\\Games\\Velto\\vorn.exe", "D:\\Games\\Velto\\"))
+        self.assertEqual(link["target"], "D:\\Games\\Velto\\vorn.exe")
+        self.assertEqual(link["working_folder"], "D:\\Games\\Velto\\")
+
+    def test_not_a_link_or_cut_short(self):
+        for data in (b"", b"text file", shell_link("C:\\a.exe", "C:\\")[:-6]):
+            with self.assertRaises(LinkError):
+                read_link(data)
+
+
 class Packages(unittest.TestCase):
     """services.package picks the built client package or one of its variants."""
 
@@ -351,6 +375,16 @@ class Comparison(Base):
         self.fake.result["file_changes"][-1]["copy"] = "captured\\1.bin"
         self.assertTrue(any(d.startswith("[files] D:\\Vorn\\tmpClient: content differs from ")
                             and d.endswith("client.7z (6 bytes against 10)") for d in self.differences()))
+
+    def test_shortcut_target_and_folder(self):
+        self.sc = write_scenario(self.dir, SAMPLE + "[expect.files]\n"
+                                 "'C:\\a.lnk' = { link = 'D:\\Vorn\\vorn.exe', link_cwd = 'D:\\Vorn\\' }\n"
+                                 "'C:\\b.lnk' = { link = 'D:\\Vorn\\vorn.exe' }\n")
+        self.fake.add_file("C:\\a.lnk", shell_link("D:\\Vorn\\vorn.exe", "D:\\Vorn\\"))
+        self.fake.add_file("C:\\b.lnk", shell_link("C:\\Old\\vorn.exe", "C:\\Old\\"))
+        self.assertEqual(self.differences(),
+                         ["[files] C:\\b.lnk: link target 'C:\\\\Old\\\\vorn.exe', "
+                          "expected 'D:\\\\Vorn\\\\vorn.exe'"])
 
     def test_log_line_missing_and_exit_code(self):
         self.fake.result["file_changes"][3]["copy"] = "captured\\1.bin"  # no log lines

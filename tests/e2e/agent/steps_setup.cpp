@@ -116,16 +116,18 @@ StepResult MakeLink(const Step& s) {
     vorn::ComApartment com;
     vorn::ComPtr<IShellLinkW> link;
     vorn::ComPtr<IPersistFile> file;
-    if (!com.Ok() || FAILED(::CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER,
-                                               IID_IShellLinkW, link.ReceiveVoid())) ||
+    if (!com.Ok() ||
+        FAILED(::CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
+                                  link.ReceiveVoid())) ||
         FAILED(link.As(file))) {
         return Fail(L"cannot make a shell link");
     }
     const std::wstring& target = s.Arg(1);
     link->SetPath(target.c_str());
     link->SetWorkingDirectory(target.substr(0, target.find_last_of(L'\\') + 1).c_str());
-    return SUCCEEDED(file->Save(s.Arg(0).c_str(), TRUE)) ? StepResult{}
-                                                         : Fail(L"cannot save the link " + s.Arg(0));
+    return SUCCEEDED(file->Save(s.Arg(0).c_str(), TRUE))
+               ? StepResult{}
+               : Fail(L"cannot save the link " + s.Arg(0));
 }
 
 // The runner maps drive letters in the prefix's dosdevices folder, which only

@@ -60,7 +60,8 @@ def read_link(data):
                 raw = data[at + 2:at + 2 + size]
                 if len(raw) != size:
                     raise LinkError("a string runs past the end")
-                out[name] = raw.decode("utf-16-le" if wide else "ascii", "replace")
+                # Wine counts the terminating NUL too.
+                out[name] = raw.decode("utf-16-le" if wide else "ascii", "replace").rstrip("\0")
                 at += 2 + size
         return out
     except struct.error as e:
