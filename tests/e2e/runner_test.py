@@ -10,13 +10,14 @@ import unittest
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, HERE)
 
-from runner import reports  # noqa: E402
+from runner import reports, services  # noqa: E402
 from runner.compare import compare  # noqa: E402
 from runner.config import Config  # noqa: E402
 from runner.layouts import LayoutError, control_centre  # noqa: E402
 from runner.plan import build_plan  # noqa: E402
 from runner.results import Run  # noqa: E402
 from runner.scenario import Scenario, ScenarioError  # noqa: E402
+from runner.shelllink import LinkError, read_link  # noqa: E402
 
 SOURCE = os.path.dirname(os.path.dirname(HERE))
 TEMP = "C:\\users\\u\\Temp\\"
@@ -228,6 +229,85 @@ class Scenarios(unittest.TestCase):
         self.assertEqual(plan.lines[i + 2].split("\t")[2:], ["162", "166"])
         self.assertLess(verbs.index(["before"]), i)
 
+    def test_launch_starts_a_named_program_in_its_own_folder(self):
+        with tempfile.TemporaryDirectory() as d:
+            cfg = make_config(d)
+            sc = write_scenario(d, 'about = "x"\n[[step]]\nlaunch = "uninst"\n'
+                                   'program = \'D:\\Vorn\\Uninstaller.exe\'\nargs = "/S"\n'
+                                   '[[step]]\nexit = "uninst"\nwithin = 5000\n'
+                                   '[[step]]\nlaunch = "second"\n')
+            plan = build_plan(cfg, sc, d)
+        launches = [line.split("\t")[1:] for line in plan.lines if line.startswith("launch\t")]
+        self.assertEqual(launches[1], ["uninst", "D:\\Vorn\\Uninstaller.exe", "D:\\Vorn", "/S"])
+        self.assertEqual(launches[2][1:3], ["%USERPROFILE%\\Downloads\\VeltoInstaller.exe",
+                                            "%USERPROFILE%\\Downloads"])
+        self.assertIn("exit\tuninst\t5000", plan.lines)
+        self.assertIn("exit\tsecond\t60000", plan.lines)
+
+    def test_program_needs_a_launch_and_a_full_path(self):
+        with tempfile.TemporaryDirectory() as d:
+            with self.assertRaises(ScenarioError):
+                write_scenario(d, 'about = "x"\n[[step]]\nexit = "u"\nprogram = \'C:\\u.exe\'\n')
+            sc = write_scenario(d, 'about = "x"\n[[step]]\nlaunch = "u"\nprogram = "u.exe"\n')
+            with self.assertRaises(ScenarioError):
+                build_plan(make_config(d), sc, d)
+
+
+def shell_link(target, folder, id_list=b"\x10\x00" + b"\x00" * 16):
+    """A link as Wine saves one: item list, link information with the local
+    path, then the working folder counted with its NUL."""
+    import struct
+    path = target.encode("ascii") + b"\0"
+    info = struct.pack("<7I", 0x1C + len(path) + 1, 0x1C, 1, 0, 0x1C, 0, 0x1C + len(path)) + path + b"\0"
+    text = (folder + "\0").encode("utf-16-le")
+    header = struct.pack("<I16sI", 0x4C, b"\x01" * 16, 0x1 | 0x2 | 0x10 | 0x80) + b"\0" * 52
+    return header + id_list + info + struct.pack("<H", len(folder) + 1) + text
+
+
+class ShellLinks(unittest.TestCase):
+    def test_target_and_working_folder(self):
+        link = read_link(shell_link("D:\\Games\\Velto\\vorn.exe", "D:\\Games\\Velto\\"))
+        self.assertEqual(link["target"], "D:\\Games\\Velto\\vorn.exe")
+        self.assertEqual(link["working_folder"], "D:\\Games\\Velto\\")
+
+    def test_not_a_link_or_cut_short(self):
+        for data in (b"", b"text file", shell_link("C:\\a.exe", "C:\\")[:-6]):
+            with self.assertRaises(LinkError):
+                read_link(data)
+
+
+class Packages(unittest.TestCase):
+    """services.package picks the built client package or one of its variants."""
+
+    def setUp(self):
+        self.tmp = tempfile.TemporaryDirectory()
+        self.dir = self.tmp.name
+        self.cfg = make_config(self.dir)
+        self.cfg.client_folder = os.path.join(self.dir, "client")
+        os.makedirs(self.cfg.client_folder)
+        for name in ("client", "client-badcrc"):
+            with open(os.path.join(self.cfg.client_folder, name + ".7z"), "wb") as f:
+                f.write(name.encode())
+
+    def tearDown(self):
+        self.tmp.cleanup()
+
+    def served(self, package):
+        sc = write_scenario(self.dir, f'about = "x"\n[services]\npackage = "{package}"\n')
+        folder = os.path.join(self.dir, "services")
+        services.prepare(self.cfg, sc, folder)
+        with open(os.path.join(folder, "files", "pkg", "velto", "client.7z"), "rb") as f:
+            return f.read()
+
+    def test_the_named_package_is_served(self):
+        self.assertEqual(self.served("client"), b"client")
+        self.assertEqual(self.served("client-badcrc"), b"client-badcrc")
+
+    def test_unknown_or_odd_names_are_refused(self):
+        for name in ("client-cut", "../client", "client-../x", "other"):
+            with self.assertRaises(ScenarioError, msg=name):
+                self.served(name)
+
 
 class Comparison(Base):
     def test_a_run_as_expected_has_no_differences(self):
@@ -247,6 +327,20 @@ class Comparison(Base):
         found = "\n".join(self.differences())
         self.assertIn('- {"b_guid":"' + RUN_ID + '","b_channelid":"vx_pc_000001"', found)
         self.assertIn('+ {"b_guid":"' + RUN_ID + '","b_channelid":""', found)
+
+    def test_a_second_run_has_its_own_identifier_and_starts_without_channel(self):
+        other = "fedc98760000ba980000765432100123"
+        self.sc = write_scenario(self.dir, SAMPLE.replace(
+            'reports = [[1, 1, 1, "check  environment"], [1, 0, 1, "check environment  failed"]]',
+            'reports = [[1, 1, 1, "check  environment"], [1, 0, 1, "check environment  failed"],\n'
+            '  { event = [1, 1, 1, "check  environment"], new_run = true }, [5, 1, 8, "Install Cancel"]]'))
+        self.fake.reports += [
+            reports.body({"b_guid": other}, (1, 1, 1, "check  environment")),
+            reports.body({"b_guid": other, "b_channelid": "vx_pc_000001"}, (5, 1, 8, "Install Cancel"))]
+        self.assertEqual(self.differences(), [])
+        self.fake.reports[2:] = [b.replace(other, RUN_ID) for b in self.fake.reports[2:]]
+        self.assertIn("[reports] report 3 begins another run, but carries the identifier "
+                      f"{RUN_ID} of an earlier one", self.differences())
 
     def test_run_identifier_must_look_like_one(self):
         self.fake.reports = [b.replace(RUN_ID, "X" * 32) for b in self.fake.reports]
@@ -288,6 +382,29 @@ class Comparison(Base):
         self.assertIn("[files] expected D:\\V\\bin\\c.dat to be written, but the run left it as it was",
                       found)
         self.assertEqual(len([d for d in found if "D:\\V\\a.exe" in d]), 0)
+
+    def test_a_file_compared_with_the_served_package(self):
+        self.sc = write_scenario(self.dir, SAMPLE + "[expect.files]\n"
+                                 "'D:\\Vorn\\tmpClient' = { same_as = \"%PACKAGE%\" }\n")
+        package = os.path.join(self.fake.folder, "services", "files", "pkg", "velto")
+        os.makedirs(package)
+        with open(os.path.join(package, "client.7z"), "wb") as f:
+            f.write(b"7z package")
+        self.fake.add_file("D:\\Vorn\\tmpClient", b"7z package")
+        self.assertEqual(self.differences(), [])
+        self.fake.result["file_changes"][-1]["copy"] = "captured\\1.bin"
+        self.assertTrue(any(d.startswith("[files] D:\\Vorn\\tmpClient: content differs from ")
+                            and d.endswith("client.7z (6 bytes against 10)") for d in self.differences()))
+
+    def test_shortcut_target_and_folder(self):
+        self.sc = write_scenario(self.dir, SAMPLE + "[expect.files]\n"
+                                 "'C:\\a.lnk' = { link = 'D:\\Vorn\\vorn.exe', link_cwd = 'D:\\Vorn\\' }\n"
+                                 "'C:\\b.lnk' = { link = 'D:\\Vorn\\vorn.exe' }\n")
+        self.fake.add_file("C:\\a.lnk", shell_link("D:\\Vorn\\vorn.exe", "D:\\Vorn\\"))
+        self.fake.add_file("C:\\b.lnk", shell_link("C:\\Old\\vorn.exe", "C:\\Old\\"))
+        self.assertEqual(self.differences(),
+                         ["[files] C:\\b.lnk: link target 'C:\\\\Old\\\\vorn.exe', "
+                          "expected 'D:\\\\Vorn\\\\vorn.exe'"])
 
     def test_log_line_missing_and_exit_code(self):
         self.fake.result["file_changes"][3]["copy"] = "captured\\1.bin"  # no log lines

@@ -11,7 +11,6 @@
 
 #include "agent/labelcheck.h"
 #include "agent/plan.h"
-#include "agent/shortcutinfo.h"
 #include "agent/snapshot.h"
 #include "agent/watcher.h"
 #include "util/win_handle.h"
@@ -56,7 +55,6 @@ struct Agent {
     FileTree filesBefore;
     std::vector<FileChange> fileChanges;
     std::map<std::wstring, std::wstring> captured;  // path -> copy in the result folder
-    std::map<std::wstring, ShortcutInfo> shortcuts;  // changed .lnk files, as the shell reads them
     bool afterTaken = false;
 };
 

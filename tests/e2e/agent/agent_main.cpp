@@ -116,13 +116,7 @@ void WriteFiles(JsonWriter& j, const e2e::Agent& a) {
         j.BeginObject().Key("path").String(c.path).Key("kind").String(c.kind);
         j.Key("folder").Bool(c.entry.folder).Key("size").Number(static_cast<int64_t>(c.entry.size));
         auto copy = a.captured.find(c.path);
-        j.Key("copy").String(copy == a.captured.end() ? L"" : copy->second);
-        auto link = a.shortcuts.find(c.path);
-        if (link != a.shortcuts.end()) {
-            j.Key("shortcut").BeginObject().Key("target").String(link->second.target);
-            j.Key("cwd").String(link->second.cwd).Key("args").String(link->second.args).EndObject();
-        }
-        j.EndObject();
+        j.Key("copy").String(copy == a.captured.end() ? L"" : copy->second).EndObject();
     }
     j.EndArray();
 }

@@ -73,8 +73,10 @@ def _setup(plan, cfg, sc, work):
             plan.add(where, "copy", windows_path(cfg.client_stub), f["path"])
         elif "text" in f:
             plan.add(where, "write", f["path"], f["text"])
+        elif "link" in f:
+            plan.add(where, "link", f["path"], f["link"])
         else:
-            raise ScenarioError(f"{where}: give copy = \"client-stub\" or text = \"...\"")
+            raise ScenarioError(f"{where}: give copy = \"client-stub\", text = \"...\" or link = 'TARGET'")
     for r in m.get("registry", []):
         where = f"machine.registry {r.get('key')}"
         hive, _, key = r["key"].partition("\\")
@@ -132,7 +134,12 @@ def _action(plan, cfg, step, where, action):
     elif action == "gone":
         plan.add(where, "gone", value, wait_ms)
     elif action == "launch":
-        plan.add(where, "launch", value, INSTALLER_PATH, INSTALLER_FOLDER, step.get("args", ""))
+        program = step.get("program", INSTALLER_PATH)
+        if not isinstance(program, str) or "\\" not in program:
+            raise ScenarioError(f"{where}: 'program' must be a full Windows path")
+        # Started in its own folder, as from the shell.
+        folder = INSTALLER_FOLDER if "program" not in step else program.rsplit("\\", 1)[0]
+        plan.add(where, "launch", value, program, folder, step.get("args", ""))
     elif action == "exit":
         plan.add(where, "exit", value, step.get("within", DEFAULT_EXIT_MS))
     elif action == "terminate":

@@ -14,7 +14,8 @@ MACHINE_KEYS = {"command_line", "drives", "registry", "folders", "files", "trust
 DRIVE_KINDS = {"fixed", "tmpfs", "folder"}
 ACTIONS = {"wait", "click", "drag", "key", "type", "sleep", "shot", "film", "rect", "texts",
            "expect_message", "open", "gone", "launch", "exit", "terminate"}
-MODIFIERS = {"window", "at", "from", "to", "timeout", "within", "every", "gap", "area", "args", "note"}
+MODIFIERS = {"window", "at", "from", "to", "timeout", "within", "every", "gap", "area", "args",
+             "program", "note"}
 EXPECT_KEYS = {"exit_code", "exit_codes", "windows", "window", "reports", "urls", "programs",
                "log", "log_absent", "registry", "files", "temp_files", "rects", "texts"}
 WINDOW_KEYS = {"min_open_ms", "max_open_ms", "size", "title", "at", "moved", "centred"}
@@ -60,6 +61,8 @@ class Scenario:
             actions = ACTIONS & set(step)
             if len(actions) != 1:
                 raise ScenarioError(f"{self.name} step {i}: exactly one action of {sorted(ACTIONS)}")
+            if "program" in step and "launch" not in step:
+                raise ScenarioError(f"{self.name} step {i}: 'program' goes with 'launch' only")
         self.expect = data.get("expect", {})
         _check_keys(f"{self.name}.expect", self.expect, EXPECT_KEYS)
         for cls, props in self.expect.get("window", {}).items():

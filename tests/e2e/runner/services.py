@@ -2,7 +2,10 @@
 cafe document and faults (tools/vorn-services/README.md)."""
 import json
 import os
+import re
 import shutil
+
+from .scenario import ScenarioError
 
 PACKAGE = "pkg/velto/client.7z"
 DEFAULT_PACKAGE_SIZE = 4096
@@ -12,11 +15,10 @@ def prepare(cfg, sc, folder):
     """Writes the data folder; returns the extra vorn-services options."""
     s = sc.services
     os.makedirs(os.path.join(folder, "files", "pkg", "velto"), exist_ok=True)
-    if str(s.get("package", "")).startswith("client"):
-        # A package of the project's own client as built ("client", "client-large"):
-        # a whole installation.
-        built = os.path.join(os.path.dirname(cfg.client_package), s["package"] + ".7z")
-        shutil.copyfile(built, os.path.join(folder, "files", PACKAGE))
+    if "package" in s:
+        # The project's own client package as built ("client"), or one of its
+        # broken variants ("client-badcrc" ...), served as the channel's package.
+        shutil.copyfile(client_package_path(cfg, s["package"]), os.path.join(folder, "files", PACKAGE))
     else:
         with open(os.path.join(folder, "files", PACKAGE), "wb") as f:
             # Sparse zeros: only its size matters before the download step.
@@ -37,6 +39,16 @@ def prepare(cfg, sc, folder):
     if s.get("faults"):
         _write_json(folder, "faults.json", s["faults"])
     return [str(o) for o in s.get("options", [])]
+
+
+def client_package_path(cfg, name):
+    """The built package of that name in the build's client folder."""
+    if not isinstance(name, str) or not re.fullmatch(r"client(-[a-z0-9]+)?", name):
+        raise ScenarioError(f"services.package {name!r}: give \"client\" or \"client-KIND\"")
+    path = os.path.join(cfg.client_folder, name + ".7z")
+    if not os.path.isfile(path):
+        raise ScenarioError(f"services.package {name!r}: no such package was built ({path})")
+    return path
 
 
 def cafe_fields(sc):
