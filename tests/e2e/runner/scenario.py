@@ -16,7 +16,8 @@ ACTIONS = {"wait", "click", "drag", "key", "type", "sleep", "shot", "rect", "tex
            "expect_message", "open", "gone", "launch", "exit", "terminate"}
 MODIFIERS = {"window", "at", "from", "to", "timeout", "within", "args", "note"}
 EXPECT_KEYS = {"exit_code", "exit_codes", "windows", "window", "reports", "urls", "programs",
-               "log", "log_absent", "registry", "files", "temp_files", "rects", "texts"}
+               "children", "requests", "log", "log_absent", "registry", "files", "temp_files",
+               "rects", "texts"}
 WINDOW_KEYS = {"min_open_ms", "max_open_ms", "size", "title", "at", "moved", "centred"}
 
 
@@ -62,6 +63,9 @@ class Scenario:
                 raise ScenarioError(f"{self.name} step {i}: exactly one action of {sorted(ACTIONS)}")
         self.expect = data.get("expect", {})
         _check_keys(f"{self.name}.expect", self.expect, EXPECT_KEYS)
+        for path, schemes in self.expect.get("requests", {}).items():
+            if not (isinstance(schemes, list) and all(isinstance(x, str) for x in schemes)):
+                raise ScenarioError(f"{self.name}.expect.requests.{path}: a list of schemes")
         for cls, props in self.expect.get("window", {}).items():
             _check_keys(f"{self.name}.expect.window.{cls}", props, WINDOW_KEYS)
 

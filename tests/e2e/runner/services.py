@@ -2,6 +2,7 @@
 cafe document and faults (tools/vorn-services/README.md)."""
 import json
 import os
+import re
 import shutil
 
 PACKAGE = "pkg/velto/client.7z"
@@ -23,7 +24,7 @@ def prepare(cfg, sc, folder):
         catalogue = s["catalogue"]
     else:
         entry = {"package": PACKAGE, "version": "1.0.0"}
-        entry.update(s.get("entry", {}))
+        entry.update({k: expand_hosts(cfg, v) for k, v in s.get("entry", {}).items()})
         catalogue = {"channels": {cfg.channel: entry}}
     _write_json(folder, "catalogue.json", catalogue)
     cafe = s.get("cafe")
@@ -35,6 +36,14 @@ def prepare(cfg, sc, folder):
     if s.get("faults"):
         _write_json(folder, "faults.json", s["faults"])
     return [str(o) for o in s.get("options", [])]
+
+
+def expand_hosts(cfg, value):
+    """%GREEN_HOST% and the like in a catalogue value: the build's host names."""
+    if not isinstance(value, str):
+        return value
+    return re.sub(r"%([A-Z_]+)_HOST%",
+                  lambda m: cfg.hosts.get(m.group(1).lower(), m.group(0)), value)
 
 
 def cafe_fields(sc):
