@@ -120,6 +120,7 @@ class FakeRun:
             reports.body({"b_guid": RUN_ID, "b_channelid": "vx_pc_000001"},
                          (1, 0, 1, "check environment  failed"))]
         self.urls = ["https://dl.x/pkg/velto/pc_noinstall.7z"]
+        self.requests = []
         self.registry = {"HKCU\\Software\\Corlanth\\Vorn": {"installDir": "D:\\Vorn\\"}}
 
     def add_file(self, path, data):
@@ -145,6 +146,9 @@ class FakeRun:
         with open(os.path.join(self.folder, "services", "reports.jsonl"), "w") as f:
             for b in self.reports:
                 f.write(json.dumps(report(b)) + "\n")
+        with open(os.path.join(self.folder, "services", "requests.jsonl"), "w") as f:
+            for scheme, path in self.requests:
+                f.write(json.dumps({"scheme": scheme, "method": "GET", "path": path}) + "\n")
         with open(os.path.join(self.folder, "urls.txt"), "w") as f:
             f.write("".join(u + "\n" for u in self.urls))
         self._registry_dump("reg-before.txt", {})
@@ -207,6 +211,19 @@ class ReportBodies(unittest.TestCase):
                          ("vx_pc_000001", "g1", "7"))
 
 
+class ServicesData(unittest.TestCase):
+    def test_entry_values_name_the_builds_hosts(self):
+        with tempfile.TemporaryDirectory() as d:
+            cfg = make_config(d)
+            sc = write_scenario(d, 'about = "x"\n[services]\nentry = { downloadUrl = '
+                                   '"%GREEN_HOST%/a%NO_HOST%", crc = "1" }\n')
+            services.prepare(cfg, sc, os.path.join(d, "data"))
+            with open(os.path.join(d, "data", "catalogue.json")) as f:
+                entry = json.load(f)["channels"]["vx_pc_000001"]
+        self.assertEqual(entry["downloadUrl"], "dl.x/a%NO_HOST%")
+        self.assertEqual((entry["crc"], entry["package"]), ("1", "pkg/velto/client.7z"))
+
+
 class Scenarios(unittest.TestCase):
     def test_unknown_keys_and_missing_about_are_refused(self):
         with tempfile.TemporaryDirectory() as d:
@@ -216,6 +233,8 @@ class Scenarios(unittest.TestCase):
                 write_scenario(d, '[expect]\nexit_code = 0\n')
             with self.assertRaises(ScenarioError):
                 write_scenario(d, 'about = "x"\n[[step]]\nclick = "A.b"\nwait = "A"\n')
+            with self.assertRaises(ScenarioError):
+                write_scenario(d, 'about = "x"\n[expect.requests]\n"/p" = "https"\n')
 
     def test_every_window_action_waits_for_its_window_and_the_run_ends_with_an_exit(self):
         with tempfile.TemporaryDirectory() as d:
@@ -419,6 +438,29 @@ class Comparison(Base):
         found = "\n".join(self.differences())
         self.assertIn("- https://dl.x/pkg/velto/pc_noinstall.7z", found)
         self.assertIn("no window", found)
+
+    def test_requests_by_path_and_scheme(self):
+        self.sc = write_scenario(self.dir, SAMPLE + "[expect.requests]\n"
+                                 "'/pkg/c.7z' = [\"https\", \"http\"]\n'/other' = []\n")
+        self.fake.requests = [("https", "/pkg/c.7z"), ("https", "/api"), ("http", "/pkg/c.7z")]
+        self.assertEqual(self.differences(), [])
+        self.fake.requests = [("http", "/pkg/c.7z"), ("https", "/other")]
+        found = self.differences()
+        self.assertIn("[requests] /pkg/c.7z: requested over ['http'], expected over "
+                      "['https', 'http']", found)
+        self.assertIn("[requests] /other: requested over ['https'], expected over []", found)
+
+    def test_started_processes_only_when_expected(self):
+        self.fake.result["children"] = [{"parent": "main", "name": "vorn.exe", "ms": 9000},
+                                         {"parent": "second", "name": "vorn.exe", "ms": 9100}]
+        self.assertEqual(self.differences(), [])  # not part of the sample's expectations
+        self.sc = write_scenario(self.dir, SAMPLE.replace("exit_code = 0", "exit_code = 0\n"
+                                                          "children = [\"vorn.exe\"]"))
+        found = "\n".join(self.differences())
+        self.assertIn("+ second:vorn.exe", found)
+        self.fake.result["children"] = []
+        found = "\n".join(self.differences())
+        self.assertIn("- vorn.exe", found)
 
 
 if __name__ == "__main__":

@@ -229,6 +229,23 @@ def check_urls_and_programs(sc, run, ph, diffs):
                   + _sequence_diff(programs, got))
 
 
+def check_children(sc, run, diffs):
+    if "children" not in sc.expect:
+        return
+    got = [c["name"] if c["parent"] == "main" else f"{c['parent']}:{c['name']}"
+           for c in (run.result or {}).get("children", []) if not noise.child_ignored(c["name"])]
+    if got != sc.expect["children"]:
+        diffs.add("children", "processes the installer started (- expected, + started):\n"
+                  + _sequence_diff(sc.expect["children"], got))
+
+
+def check_requests(sc, run, diffs):
+    for path, schemes in sc.expect.get("requests", {}).items():
+        got = [r.get("scheme") for r in run.requests if r.get("path") == path]
+        if got != schemes:
+            diffs.add("requests", f"{path}: requested over {got}, expected over {schemes}")
+
+
 # --- registry ------------------------------------------------------------------
 
 def _registry_changes(run):
@@ -424,6 +441,8 @@ def compare(cfg, sc, run, plan):
     check_rects_and_texts(sc, run, ph, diffs)
     check_reports(cfg, sc, run, diffs)
     check_urls_and_programs(sc, run, ph, diffs)
+    check_children(sc, run, diffs)
+    check_requests(sc, run, diffs)
     if run.result is not None:
         check_registry(sc, run, ph, diffs)
         check_files(sc, run, ph, diffs)

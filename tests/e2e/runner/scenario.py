@@ -17,7 +17,8 @@ ACTIONS = {"wait", "click", "drag", "key", "type", "sleep", "shot", "film", "rec
 MODIFIERS = {"window", "at", "from", "to", "timeout", "within", "every", "gap", "area", "args",
              "program", "note"}
 EXPECT_KEYS = {"exit_code", "exit_codes", "windows", "window", "reports", "urls", "programs",
-               "log", "log_absent", "registry", "files", "temp_files", "rects", "texts"}
+               "children", "requests", "log", "log_absent", "registry", "files", "temp_files",
+               "rects", "texts"}
 WINDOW_KEYS = {"min_open_ms", "max_open_ms", "size", "title", "at", "moved", "centred"}
 
 
@@ -65,6 +66,9 @@ class Scenario:
                 raise ScenarioError(f"{self.name} step {i}: 'program' goes with 'launch' only")
         self.expect = data.get("expect", {})
         _check_keys(f"{self.name}.expect", self.expect, EXPECT_KEYS)
+        for path, schemes in self.expect.get("requests", {}).items():
+            if not (isinstance(schemes, list) and all(isinstance(x, str) for x in schemes)):
+                raise ScenarioError(f"{self.name}.expect.requests.{path}: a list of schemes")
         for cls, props in self.expect.get("window", {}).items():
             _check_keys(f"{self.name}.expect.window.{cls}", props, WINDOW_KEYS)
 

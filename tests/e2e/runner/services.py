@@ -27,7 +27,7 @@ def prepare(cfg, sc, folder):
         catalogue = s["catalogue"]
     else:
         entry = {"package": PACKAGE, "version": "1.0.0"}
-        entry.update(s.get("entry", {}))
+        entry.update({k: expand_hosts(cfg, v) for k, v in s.get("entry", {}).items()})
         catalogue = {"channels": {cfg.channel: entry}}
     _write_json(folder, "catalogue.json", catalogue)
     cafe = s.get("cafe")
@@ -49,6 +49,14 @@ def client_package_path(cfg, name):
     if not os.path.isfile(path):
         raise ScenarioError(f"services.package {name!r}: no such package was built ({path})")
     return path
+
+
+def expand_hosts(cfg, value):
+    """%GREEN_HOST% and the like in a catalogue value: the build's host names."""
+    if not isinstance(value, str):
+        return value
+    return re.sub(r"%([A-Z_]+)_HOST%",
+                  lambda m: cfg.hosts.get(m.group(1).lower(), m.group(0)), value)
 
 
 def cafe_fields(sc):
