@@ -6,6 +6,7 @@
 #include <zlib.h>
 
 #include <cerrno>
+#include <climits>
 #include <cstdio>
 #include <cwchar>
 #include <memory>
@@ -98,8 +99,11 @@ void ShowDownloadErrorBox(const std::wstring& text) {
 
 int ProgressPercent(uint64_t received, uint64_t total) {
     const double d = total != 0 ? static_cast<double>(total) : 1.0;
-    const float x = static_cast<float>(static_cast<double>(received) * 100.0 / d);
-    return static_cast<int>(x);
+    // Stored through volatile so that x87 code rounds to single precision as
+    // SSE code does: the same figures on every architecture.
+    volatile float x = static_cast<float>(static_cast<double>(received) * 100.0 / d);
+    const float shown = x;
+    return shown >= static_cast<float>(INT_MAX) ? INT_MAX : static_cast<int>(shown);
 }
 
 bool ProgressGate::Pass(uint64_t received, uint64_t total) {

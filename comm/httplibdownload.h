@@ -52,7 +52,9 @@ class ProgressGate {
     int lastPercent_ = -1;
 };
 
-// The whole percentage that the progress window shows for these counts.
+// The whole percentage that the progress window shows for these counts:
+// received x 100 / total in double, rounded to float, truncated; a total of 0
+// counts as 1, and what exceeds INT_MAX shows as INT_MAX.
 int ProgressPercent(uint64_t received, uint64_t total);
 
 // LocateCaBundle, DownloadHttps with its path (found or not), and one

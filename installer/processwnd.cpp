@@ -126,23 +126,14 @@ bool CProcessWnd::SetProgress(int64_t total, int64_t current) {
     // Negative counts are no progress at all.
     const uint64_t t = total > 0 ? static_cast<uint64_t>(total) : 0;
     const uint64_t c = current > 0 ? static_cast<uint64_t>(current) : 0;
-    const double d = t == 0 ? 1.0 : static_cast<double>(t);
-    // Stored through volatile so that x87 code rounds to single precision as
-    // SSE code does: the same figures on every architecture.
-    volatile float x = static_cast<float>(static_cast<double>(c) * 100.0 / d);
-    const float shown = x;
-    const int percent = shown >= static_cast<float>(INT_MAX) ? INT_MAX : static_cast<int>(shown);
+    const int percent = vorn::ProgressPercent(c, t);
     if (percent == s_lastPercent)
         return true;
     s_lastPercent = percent;
     if (auto* bar = dynamic_cast<TavroLib::CProgressUI*>(FindControl(L"process")))
         bar->SetValue(percent);
-    volatile float fraction = shown / 100.0f;
-    volatile float megabytes = static_cast<float>(m_totalMB) * fraction;
-    const float done = megabytes;
-    const int64_t whole = done >= 9.2e18f ? INT64_MAX : static_cast<int64_t>(done);
     if (TavroLib::CControlUI* label = FindControl(L"CurDownNumLabel"))
-        label->SetText(std::to_wstring(whole) + L"M  ");
+        label->SetText(std::to_wstring(MegabytesDone(m_totalMB, percent)) + L"M  ");
     return true;
 }
 

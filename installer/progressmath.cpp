@@ -1,15 +1,16 @@
 #include "installer/progressmath.h"
 
-int64_t ProgressPercent(uint64_t current, uint64_t total) {
-    const double d = total == 0 ? 1.0 : static_cast<double>(total);
-    const float x = static_cast<float>(static_cast<double>(current) * 100.0 / d);
-    return static_cast<int64_t>(x);
-}
+#include <cstdint>
 
 int64_t WholeMegabytes(uint64_t bytes) {
     return static_cast<int64_t>(bytes / 1048576u);
 }
 
-int64_t MegabytesDone(int64_t totalMB, double percent) {
-    return static_cast<int64_t>(static_cast<float>(totalMB) * static_cast<float>(percent / 100.0));
+int64_t MegabytesDone(int64_t totalMB, int percent) {
+    // Through volatile so that x87 code rounds to single precision as SSE
+    // code does.
+    volatile float fraction = static_cast<float>(percent) / 100.0f;
+    volatile float megabytes = static_cast<float>(totalMB) * fraction;
+    const float done = megabytes;
+    return done >= 9.2e18f ? INT64_MAX : static_cast<int64_t>(done);
 }

@@ -6,6 +6,8 @@
 # screenshots, the reports received, the files, registry values and programs.
 # The product is the i686 build; where this machine cannot run 32-bit programs,
 # the demo runs the same sources built for x86_64 (VORN_DEMO_ARCH chooses).
+# With a display of the user's own (DISPLAY set), the installer opens there and
+# the clicking is left to the user; VORN_DEMO_CLICKS=script clicks all the same.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source tools/testenv/wine-env.sh
@@ -25,10 +27,16 @@ VORN_PACKAGES_CHECKED=1 tools/build.sh "${extra[@]}" > build/demo-build.log 2>&1
 
 tree=build/$(vorn_arch_preset "$arch")
 echo "Installing the client package with $tree/bin/VeltoInstaller.exe ($arch: $VORN_ARCHES_WHY)"
-echo "under Wine, against the local vendor services, on a private display, clicking as a user would."
+mode=()
+if [ -n "${DISPLAY:-}" ] && [ "${VORN_DEMO_CLICKS:-}" != script ]; then
+  mode=(--by-hand)
+  echo "under Wine, against the local vendor services, on your display $DISPLAY: the clicking is yours."
+else
+  echo "under Wine, against the local vendor services, on a private display, clicking as a user would."
+fi
 started=$SECONDS
 set +e
-python3 tests/e2e/run_scenario.py "$tree/e2e-config.json" tests/e2e/scenarios/fresh_install.toml --keep
+python3 tests/e2e/run_scenario.py "$tree/e2e-config.json" tests/e2e/scenarios/fresh_install.toml --keep "${mode[@]}"
 rc=$?
 set -e
 python3 tools/demo-summary.py "$tree/e2e/fresh_install" || true

@@ -7,7 +7,8 @@
 // itself, then starts a copy of itself from the temporary folder with
 //   /finish PROCESS-HANDLE FOLDER NAME
 // which waits for the first process to end, deletes FOLDER\NAME and the folder
-// when it is empty, and asks for its own copy to go at the next restart.
+// when it is empty. The copy inherits a delete-on-close handle to its own file,
+// so the file goes once the copy has ended and that handle is closed.
 #include <windows.h>
 #include <shellapi.h>
 
@@ -66,6 +67,15 @@ bool StartFinisher(const std::wstring& self, const std::wstring& folder, const s
     const std::wstring copy = std::wstring(temp) + leaf;
     if (!::CopyFileW(self.c_str(), copy.c_str(), FALSE))
         return false;
+    // Opened without write access, so the copy can still be started; inherited
+    // by it, so the last handle closes when it ends. Where that cannot be had,
+    // the copy goes at the next restart instead.
+    SECURITY_ATTRIBUTES inherit{sizeof(inherit), nullptr, TRUE};
+    vorn::UniqueHandle doomed(::CreateFileW(copy.c_str(), DELETE,
+                                            FILE_SHARE_READ | FILE_SHARE_DELETE, &inherit,
+                                            OPEN_EXISTING, FILE_FLAG_DELETE_ON_CLOSE, nullptr));
+    if (!doomed)
+        ::MoveFileExW(copy.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
     vorn::UniqueHandle me;
     if (!::DuplicateHandle(::GetCurrentProcess(), ::GetCurrentProcess(), ::GetCurrentProcess(),
                            me.Receive(), SYNCHRONIZE, TRUE, 0))
@@ -79,7 +89,8 @@ bool StartFinisher(const std::wstring& self, const std::wstring& folder, const s
     // The copy works from the temporary folder, so that it holds nothing in ours.
     if (!::CreateProcessW(copy.c_str(), &line[0], nullptr, nullptr, TRUE, 0, nullptr, temp, &si,
                           &pi)) {
-        ::DeleteFileW(copy.c_str());
+        if (!doomed)
+            ::DeleteFileW(copy.c_str());
         return false;
     }
     ::CloseHandle(pi.hThread);
@@ -115,10 +126,6 @@ int Finish(const std::vector<std::wstring>& args) {
     const std::wstring parent = vorn::ParentFolder(normal);
     if (!parent.empty())
         RemoveFolderInside(parent + L"\\", normal.substr(parent.size() + 1));
-
-    std::wstring self;
-    if (vorn::GetModulePath(self))
-        ::MoveFileExW(self.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
     return result;
 }
 

@@ -10,13 +10,14 @@ import unittest
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, HERE)
 
-from runner import reports  # noqa: E402
+from runner import reports, services  # noqa: E402
 from runner.compare import compare  # noqa: E402
 from runner.config import Config  # noqa: E402
 from runner.layouts import LayoutError, control_centre  # noqa: E402
 from runner.plan import build_plan  # noqa: E402
 from runner.results import Run  # noqa: E402
 from runner.scenario import Scenario, ScenarioError  # noqa: E402
+from runner.shelllink import LinkError, read_link  # noqa: E402
 
 SOURCE = os.path.dirname(os.path.dirname(HERE))
 TEMP = "C:\\users\\u\\Temp\\"
@@ -119,6 +120,7 @@ class FakeRun:
             reports.body({"b_guid": RUN_ID, "b_channelid": "vx_pc_000001"},
                          (1, 0, 1, "check environment  failed"))]
         self.urls = ["https://dl.x/pkg/velto/pc_noinstall.7z"]
+        self.requests = []
         self.registry = {"HKCU\\Software\\Corlanth\\Vorn": {"installDir": "D:\\Vorn\\"}}
 
     def add_file(self, path, data):
@@ -144,6 +146,9 @@ class FakeRun:
         with open(os.path.join(self.folder, "services", "reports.jsonl"), "w") as f:
             for b in self.reports:
                 f.write(json.dumps(report(b)) + "\n")
+        with open(os.path.join(self.folder, "services", "requests.jsonl"), "w") as f:
+            for scheme, path in self.requests:
+                f.write(json.dumps({"scheme": scheme, "method": "GET", "path": path}) + "\n")
         with open(os.path.join(self.folder, "urls.txt"), "w") as f:
             f.write("".join(u + "\n" for u in self.urls))
         self._registry_dump("reg-before.txt", {})
@@ -206,6 +211,19 @@ class ReportBodies(unittest.TestCase):
                          ("vx_pc_000001", "g1", "7"))
 
 
+class ServicesData(unittest.TestCase):
+    def test_entry_values_name_the_builds_hosts(self):
+        with tempfile.TemporaryDirectory() as d:
+            cfg = make_config(d)
+            sc = write_scenario(d, 'about = "x"\n[services]\nentry = { downloadUrl = '
+                                   '"%GREEN_HOST%/a%NO_HOST%", crc = "1" }\n')
+            services.prepare(cfg, sc, os.path.join(d, "data"))
+            with open(os.path.join(d, "data", "catalogue.json")) as f:
+                entry = json.load(f)["channels"]["vx_pc_000001"]
+        self.assertEqual(entry["downloadUrl"], "dl.x/a%NO_HOST%")
+        self.assertEqual((entry["crc"], entry["package"]), ("1", "pkg/velto/client.7z"))
+
+
 class Scenarios(unittest.TestCase):
     def test_unknown_keys_and_missing_about_are_refused(self):
         with tempfile.TemporaryDirectory() as d:
@@ -215,6 +233,8 @@ class Scenarios(unittest.TestCase):
                 write_scenario(d, '[expect]\nexit_code = 0\n')
             with self.assertRaises(ScenarioError):
                 write_scenario(d, 'about = "x"\n[[step]]\nclick = "A.b"\nwait = "A"\n')
+            with self.assertRaises(ScenarioError):
+                write_scenario(d, 'about = "x"\n[expect.requests]\n"/p" = "https"\n')
 
     def test_every_window_action_waits_for_its_window_and_the_run_ends_with_an_exit(self):
         with tempfile.TemporaryDirectory() as d:
@@ -227,6 +247,85 @@ class Scenarios(unittest.TestCase):
                                          ["exit", "main"], ["after"]])
         self.assertEqual(plan.lines[i + 2].split("\t")[2:], ["162", "166"])
         self.assertLess(verbs.index(["before"]), i)
+
+    def test_launch_starts_a_named_program_in_its_own_folder(self):
+        with tempfile.TemporaryDirectory() as d:
+            cfg = make_config(d)
+            sc = write_scenario(d, 'about = "x"\n[[step]]\nlaunch = "uninst"\n'
+                                   'program = \'D:\\Vorn\\Uninstaller.exe\'\nargs = "/S"\n'
+                                   '[[step]]\nexit = "uninst"\nwithin = 5000\n'
+                                   '[[step]]\nlaunch = "second"\n')
+            plan = build_plan(cfg, sc, d)
+        launches = [line.split("\t")[1:] for line in plan.lines if line.startswith("launch\t")]
+        self.assertEqual(launches[1], ["uninst", "D:\\Vorn\\Uninstaller.exe", "D:\\Vorn", "/S"])
+        self.assertEqual(launches[2][1:3], ["%USERPROFILE%\\Downloads\\VeltoInstaller.exe",
+                                            "%USERPROFILE%\\Downloads"])
+        self.assertIn("exit\tuninst\t5000", plan.lines)
+        self.assertIn("exit\tsecond\t60000", plan.lines)
+
+    def test_program_needs_a_launch_and_a_full_path(self):
+        with tempfile.TemporaryDirectory() as d:
+            with self.assertRaises(ScenarioError):
+                write_scenario(d, 'about = "x"\n[[step]]\nexit = "u"\nprogram = \'C:\\u.exe\'\n')
+            sc = write_scenario(d, 'about = "x"\n[[step]]\nlaunch = "u"\nprogram = "u.exe"\n')
+            with self.assertRaises(ScenarioError):
+                build_plan(make_config(d), sc, d)
+
+
+def shell_link(target, folder, id_list=b"\x10\x00" + b"\x00" * 16):
+    """A link as Wine saves one: item list, link information with the local
+    path, then the working folder counted with its NUL."""
+    import struct
+    path = target.encode("ascii") + b"\0"
+    info = struct.pack("<7I", 0x1C + len(path) + 1, 0x1C, 1, 0, 0x1C, 0, 0x1C + len(path)) + path + b"\0"
+    text = (folder + "\0").encode("utf-16-le")
+    header = struct.pack("<I16sI", 0x4C, b"\x01" * 16, 0x1 | 0x2 | 0x10 | 0x80) + b"\0" * 52
+    return header + id_list + info + struct.pack("<H", len(folder) + 1) + text
+
+
+class ShellLinks(unittest.TestCase):
+    def test_target_and_working_folder(self):
+        link = read_link(shell_link("D:\\Games\\Velto\\vorn.exe", "D:\\Games\\Velto\\"))
+        self.assertEqual(link["target"], "D:\\Games\\Velto\\vorn.exe")
+        self.assertEqual(link["working_folder"], "D:\\Games\\Velto\\")
+
+    def test_not_a_link_or_cut_short(self):
+        for data in (b"", b"text file", shell_link("C:\\a.exe", "C:\\")[:-6]):
+            with self.assertRaises(LinkError):
+                read_link(data)
+
+
+class Packages(unittest.TestCase):
+    """services.package picks the built client package or one of its variants."""
+
+    def setUp(self):
+        self.tmp = tempfile.TemporaryDirectory()
+        self.dir = self.tmp.name
+        self.cfg = make_config(self.dir)
+        self.cfg.client_folder = os.path.join(self.dir, "client")
+        os.makedirs(self.cfg.client_folder)
+        for name in ("client", "client-badcrc"):
+            with open(os.path.join(self.cfg.client_folder, name + ".7z"), "wb") as f:
+                f.write(name.encode())
+
+    def tearDown(self):
+        self.tmp.cleanup()
+
+    def served(self, package):
+        sc = write_scenario(self.dir, f'about = "x"\n[services]\npackage = "{package}"\n')
+        folder = os.path.join(self.dir, "services")
+        services.prepare(self.cfg, sc, folder)
+        with open(os.path.join(folder, "files", "pkg", "velto", "client.7z"), "rb") as f:
+            return f.read()
+
+    def test_the_named_package_is_served(self):
+        self.assertEqual(self.served("client"), b"client")
+        self.assertEqual(self.served("client-badcrc"), b"client-badcrc")
+
+    def test_unknown_or_odd_names_are_refused(self):
+        for name in ("client-cut", "../client", "client-../x", "other"):
+            with self.assertRaises(ScenarioError, msg=name):
+                self.served(name)
 
 
 class Comparison(Base):
@@ -247,6 +346,20 @@ class Comparison(Base):
         found = "\n".join(self.differences())
         self.assertIn('- {"b_guid":"' + RUN_ID + '","b_channelid":"vx_pc_000001"', found)
         self.assertIn('+ {"b_guid":"' + RUN_ID + '","b_channelid":""', found)
+
+    def test_a_second_run_has_its_own_identifier_and_starts_without_channel(self):
+        other = "fedc98760000ba980000765432100123"
+        self.sc = write_scenario(self.dir, SAMPLE.replace(
+            'reports = [[1, 1, 1, "check  environment"], [1, 0, 1, "check environment  failed"]]',
+            'reports = [[1, 1, 1, "check  environment"], [1, 0, 1, "check environment  failed"],\n'
+            '  { event = [1, 1, 1, "check  environment"], new_run = true }, [5, 1, 8, "Install Cancel"]]'))
+        self.fake.reports += [
+            reports.body({"b_guid": other}, (1, 1, 1, "check  environment")),
+            reports.body({"b_guid": other, "b_channelid": "vx_pc_000001"}, (5, 1, 8, "Install Cancel"))]
+        self.assertEqual(self.differences(), [])
+        self.fake.reports[2:] = [b.replace(other, RUN_ID) for b in self.fake.reports[2:]]
+        self.assertIn("[reports] report 3 begins another run, but carries the identifier "
+                      f"{RUN_ID} of an earlier one", self.differences())
 
     def test_run_identifier_must_look_like_one(self):
         self.fake.reports = [b.replace(RUN_ID, "X" * 32) for b in self.fake.reports]
@@ -269,6 +382,49 @@ class Comparison(Base):
         self.assertTrue(any(d.startswith("[files] " + TEMP + "ZizUdir.dat: content differs")
                             for d in found))
 
+    def test_a_folder_holds_exactly_a_host_tree(self):
+        tree = os.path.join(self.dir, "stage")
+        os.makedirs(os.path.join(tree, "bin"))
+        for rel, data in (("a.exe", b"A"), ("bin/b.dat", b"B"), ("bin/c.dat", b"C")):
+            with open(os.path.join(tree, rel), "wb") as f:
+                f.write(data)
+        self.sc.expect["files"] = {"D:\\V": {"tree": tree}}
+        for path, kind, folder in (("D:\\V", "added", True), ("D:\\V\\bin", "added", True)):
+            self.fake.result["file_changes"].append(
+                {"path": path, "kind": kind, "folder": folder, "size": 0, "copy": ""})
+        self.fake.add_file("D:\\V\\a.exe", b"A")
+        self.fake.add_file("D:\\V\\bin\\b.dat", b"X")
+        self.fake.add_file("D:\\V\\bin\\extra.dat", b"E")
+        found = self.differences()
+        self.assertTrue(any(d.startswith("[files] D:\\V\\bin\\b.dat: content differs") for d in found))
+        self.assertIn("[files] unexpected: D:\\V\\bin\\extra.dat added (file of 1 bytes)", found)
+        self.assertIn("[files] expected D:\\V\\bin\\c.dat to be written, but the run left it as it was",
+                      found)
+        self.assertEqual(len([d for d in found if "D:\\V\\a.exe" in d]), 0)
+
+    def test_a_file_compared_with_the_served_package(self):
+        self.sc = write_scenario(self.dir, SAMPLE + "[expect.files]\n"
+                                 "'D:\\Vorn\\tmpClient' = { same_as = \"%PACKAGE%\" }\n")
+        package = os.path.join(self.fake.folder, "services", "files", "pkg", "velto")
+        os.makedirs(package)
+        with open(os.path.join(package, "client.7z"), "wb") as f:
+            f.write(b"7z package")
+        self.fake.add_file("D:\\Vorn\\tmpClient", b"7z package")
+        self.assertEqual(self.differences(), [])
+        self.fake.result["file_changes"][-1]["copy"] = "captured\\1.bin"
+        self.assertTrue(any(d.startswith("[files] D:\\Vorn\\tmpClient: content differs from ")
+                            and d.endswith("client.7z (6 bytes against 10)") for d in self.differences()))
+
+    def test_shortcut_target_and_folder(self):
+        self.sc = write_scenario(self.dir, SAMPLE + "[expect.files]\n"
+                                 "'C:\\a.lnk' = { link = 'D:\\Vorn\\vorn.exe', link_cwd = 'D:\\Vorn\\' }\n"
+                                 "'C:\\b.lnk' = { link = 'D:\\Vorn\\vorn.exe' }\n")
+        self.fake.add_file("C:\\a.lnk", shell_link("D:\\Vorn\\vorn.exe", "D:\\Vorn\\"))
+        self.fake.add_file("C:\\b.lnk", shell_link("C:\\Old\\vorn.exe", "C:\\Old\\"))
+        self.assertEqual(self.differences(),
+                         ["[files] C:\\b.lnk: link target 'C:\\\\Old\\\\vorn.exe', "
+                          "expected 'D:\\\\Vorn\\\\vorn.exe'"])
+
     def test_log_line_missing_and_exit_code(self):
         self.fake.result["file_changes"][3]["copy"] = "captured\\1.bin"  # no log lines
         self.fake.result["instances"][0]["exit_code"] = 1
@@ -282,6 +438,29 @@ class Comparison(Base):
         found = "\n".join(self.differences())
         self.assertIn("- https://dl.x/pkg/velto/pc_noinstall.7z", found)
         self.assertIn("no window", found)
+
+    def test_requests_by_path_and_scheme(self):
+        self.sc = write_scenario(self.dir, SAMPLE + "[expect.requests]\n"
+                                 "'/pkg/c.7z' = [\"https\", \"http\"]\n'/other' = []\n")
+        self.fake.requests = [("https", "/pkg/c.7z"), ("https", "/api"), ("http", "/pkg/c.7z")]
+        self.assertEqual(self.differences(), [])
+        self.fake.requests = [("http", "/pkg/c.7z"), ("https", "/other")]
+        found = self.differences()
+        self.assertIn("[requests] /pkg/c.7z: requested over ['http'], expected over "
+                      "['https', 'http']", found)
+        self.assertIn("[requests] /other: requested over ['https'], expected over []", found)
+
+    def test_started_processes_only_when_expected(self):
+        self.fake.result["children"] = [{"parent": "main", "name": "vorn.exe", "ms": 9000},
+                                         {"parent": "second", "name": "vorn.exe", "ms": 9100}]
+        self.assertEqual(self.differences(), [])  # not part of the sample's expectations
+        self.sc = write_scenario(self.dir, SAMPLE.replace("exit_code = 0", "exit_code = 0\n"
+                                                          "children = [\"vorn.exe\"]"))
+        found = "\n".join(self.differences())
+        self.assertIn("+ second:vorn.exe", found)
+        self.fake.result["children"] = []
+        found = "\n".join(self.differences())
+        self.assertIn("- vorn.exe", found)
 
 
 if __name__ == "__main__":

@@ -61,8 +61,21 @@ if [ "${#missing[@]}" -eq 0 ] && [ "$need_update" -eq 0 ]; then
 fi
 
 export DEBIAN_FRONTEND=noninteractive
-apt-get update -q
+# A mirror in the middle of a sync fails one index now and then; try again,
+# and go on with what was fetched: the install below is the real test.
+for attempt in 1 2 3; do
+  apt-get update -q && break
+  echo "install-packages.sh: apt-get update failed (attempt $attempt)" >&2
+  [ "$attempt" -lt 3 ] && sleep 10
+done
 if [ "${#missing[@]}" -gt 0 ]; then
   echo "install-packages.sh: installing ${missing[*]}"
-  apt-get install -y -q --no-install-recommends "${missing[@]}"
+  if ! apt-get install -y -q --no-install-recommends "${missing[@]}"; then
+    # When the security suite's i386 index could not be fetched, its newer
+    # amd64 builds cannot pair with the release's i386 ones (multiarch wants
+    # equal versions); the release suite alone still pairs.
+    echo "install-packages.sh: retrying from the release suite alone" >&2
+    apt-get install -y -q --no-install-recommends \
+      -t "$(. /etc/os-release && echo "$VERSION_CODENAME")" "${missing[@]}"
+  fi
 fi

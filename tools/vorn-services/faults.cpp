@@ -77,7 +77,7 @@ bool ParseOne(const cJSON* o, Fault* f, std::string* error) {
         !GetInt(o, "silent_ms", &f->silentMs, error) ||
         !GetBool(o, "close_mid_body", &f->closeMidBody, error) ||
         !GetInt(o, "times", &f->times, error) || !GetBytes(o, "cut_after", &f->cutAfter, error) ||
-        !GetBytes(o, "body_size", &f->bodySize, error) ||
+        !GetBytes(o, "body_size", &f->bodySize, error) || !GetBytes(o, "rate", &f->rate, error) ||
         !GetBool(o, "endless", &f->endless, error))
         return false;
     if (f->path.empty()) {
@@ -101,6 +101,10 @@ bool ParseOne(const cJSON* o, Fault* f, std::string* error) {
     }
     if ((f->bodySize >= 0 || f->endless) && f->status == 0) {
         *error = "\"body_size\" and \"endless\" need a \"status\"";
+        return false;
+    }
+    if (f->rate < 0) {
+        *error = "\"rate\" must not be negative";
         return false;
     }
     if (f->delayMs < 0 || f->silentMs < 0) {
@@ -160,6 +164,8 @@ std::string FaultsToJson(const std::vector<Fault>& faults) {
         if (f.bodySize >= 0)
             cJSON_AddNumberToObject(o, "body_size", static_cast<double>(f.bodySize));
         cJSON_AddBoolToObject(o, "endless", f.endless);
+        if (f.rate > 0)
+            cJSON_AddNumberToObject(o, "rate", static_cast<double>(f.rate));
         cJSON_AddNumberToObject(o, "times", f.times);
         cJSON_AddNumberToObject(o, "hits", f.hits);
         cJSON_AddItemToArray(array.get(), o);

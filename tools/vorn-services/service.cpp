@@ -2,11 +2,13 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <fstream>
 #include <memory>
 #include <sstream>
+#include <thread>
 
 #include "catalogue.h"
 #include "journal.h"
@@ -175,8 +177,9 @@ void Service::Handle(const Listener& listener, const httplib::Request& req,
             (cutAfter == -2  ? " (cut mid-body)"
              : cutAfter >= 0 ? " (cut after " + std::to_string(cutAfter) + " bytes)"
                              : "") +
+            (fault && fault->rate > 0 ? " at " + std::to_string(fault->rate) + " bytes/s" : "") +
             (reply.note.empty() ? "" : " " + reply.note));
-    Send(reply, res, cutAfter);
+    Send(reply, res, cutAfter, fault ? fault->rate : 0);
 }
 
 void Service::HandleControl(const httplib::Request& req, httplib::Response& res) {
@@ -291,7 +294,33 @@ void Service::RecordRequest(const Listener& listener, const httplib::Request& re
     requests_.Append(o);
 }
 
-void Service::Send(const Reply& reply, httplib::Response& res, int64_t cutAfter) {
+namespace {
+
+// Holds each piece of a paced body back until the time by which the bytes up
+// to its end may have been sent.
+class Pacer {
+  public:
+    explicit Pacer(int64_t rate) : rate_(rate), start_(std::chrono::steady_clock::now()) {}
+    void Before(uint64_t end) const {
+        if (rate_ <= 0)
+            return;
+        const auto due = start_ + std::chrono::microseconds(static_cast<int64_t>(
+                                      static_cast<double>(end) * 1e6 / static_cast<double>(rate_)));
+        std::this_thread::sleep_until(due);
+    }
+    // Pieces small enough that a paced body flows rather than jumps.
+    size_t Piece(size_t most) const {
+        return rate_ > 0 ? std::min<size_t>(most, std::max<int64_t>(rate_ / 20, 4096)) : most;
+    }
+
+  private:
+    int64_t rate_;
+    std::chrono::steady_clock::time_point start_;
+};
+
+}  // namespace
+
+void Service::Send(const Reply& reply, httplib::Response& res, int64_t cutAfter, int64_t rate) {
     res.status = reply.status;
     const std::string pattern = reply.body.empty() ? std::string("x") : reply.body;
     if (reply.endless) {
@@ -319,6 +348,7 @@ void Service::Send(const Reply& reply, httplib::Response& res, int64_t cutAfter)
                            : cutAfter >= 0
                                ? std::min<uint64_t>(static_cast<uint64_t>(cutAfter), length)
                                : length;
+    auto pacer = std::make_shared<Pacer>(rate);
     if (fromFile) {
         std::shared_ptr<std::FILE> file(std::fopen(reply.filePath.c_str(), "rb"), [](std::FILE* f) {
             if (f)
@@ -326,12 +356,13 @@ void Service::Send(const Reply& reply, httplib::Response& res, int64_t cutAfter)
         });
         res.set_content_provider(
             static_cast<size_t>(length), reply.contentType,
-            [file, limit](size_t offset, size_t want, httplib::DataSink& sink) {
+            [file, limit, pacer](size_t offset, size_t want, httplib::DataSink& sink) {
                 if (!file || offset >= limit)
                     return false;
                 char buffer[65536];
-                size_t n =
-                    static_cast<size_t>(std::min<uint64_t>({want, limit - offset, sizeof(buffer)}));
+                size_t n = static_cast<size_t>(
+                    std::min<uint64_t>({want, limit - offset, pacer->Piece(sizeof(buffer))}));
+                pacer->Before(offset + n);
                 if (fseeko(file.get(), static_cast<off_t>(offset), SEEK_SET) != 0)
                     return false;
                 size_t got = std::fread(buffer, 1, n, file.get());
@@ -345,12 +376,13 @@ void Service::Send(const Reply& reply, httplib::Response& res, int64_t cutAfter)
         // Made as it is sent, so any size costs no memory.
         res.set_content_provider(
             static_cast<size_t>(length), reply.contentType,
-            [pattern, limit](size_t offset, size_t want, httplib::DataSink& sink) {
+            [pattern, limit, pacer](size_t offset, size_t want, httplib::DataSink& sink) {
                 if (offset >= limit)
                     return false;
                 char buffer[65536];
-                const size_t n =
-                    static_cast<size_t>(std::min<uint64_t>({want, limit - offset, sizeof(buffer)}));
+                const size_t n = static_cast<size_t>(
+                    std::min<uint64_t>({want, limit - offset, pacer->Piece(sizeof(buffer))}));
+                pacer->Before(offset + n);
                 for (size_t i = 0; i < n; ++i)
                     buffer[i] = pattern[(offset + i) % pattern.size()];
                 return sink.write(buffer, n);
@@ -359,11 +391,13 @@ void Service::Send(const Reply& reply, httplib::Response& res, int64_t cutAfter)
     }
     auto body = std::make_shared<std::string>(reply.body);
     res.set_content_provider(static_cast<size_t>(length), reply.contentType,
-                             [body, limit](size_t offset, size_t want, httplib::DataSink& sink) {
+                             [body, limit, pacer](size_t offset, size_t want,
+                                                  httplib::DataSink& sink) {
                                  if (offset >= limit)
                                      return false;
-                                 size_t n =
-                                     static_cast<size_t>(std::min<uint64_t>(want, limit - offset));
+                                 size_t n = static_cast<size_t>(std::min<uint64_t>(
+                                     {want, limit - offset, pacer->Piece(want)}));
+                                 pacer->Before(offset + n);
                                  return sink.write(body->data() + offset, n);
                              });
 }

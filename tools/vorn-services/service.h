@@ -60,7 +60,8 @@ class Service {
     Reply ReportReply(const Listener& listener, const httplib::Request& req);
     void RecordRequest(const Listener& listener, const httplib::Request& req, bool faulted);
     // cutAfter >= 0 sends only that many bytes of the announced body, then closes.
-    void Send(const Reply& reply, httplib::Response& res, int64_t cutAfter);
+    // rate > 0 paces a sized body to that many bytes per second.
+    void Send(const Reply& reply, httplib::Response& res, int64_t cutAfter, int64_t rate);
     bool Stopping();
     bool Wait(int ms);  // false when the service is stopping
 

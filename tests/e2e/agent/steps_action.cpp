@@ -2,7 +2,8 @@
 // captures, and the programs' ends.
 #include <windows.h>
 
-#include "agent/input.h"
+#include <vector>
+
 #include "agent/steps_internal.h"
 #include "driver/gui_driver.h"
 
@@ -149,6 +150,64 @@ StepResult Shot(Agent& agent, const Step& s) {
     return {};
 }
 
+// The pixels of the capture inside the client rectangle (window coordinates
+// of a frameless window), for telling frames apart.
+std::vector<uint32_t> AreaOf(const vorn::gui::Capture& c, const RECT& area) {
+    std::vector<uint32_t> out;
+    for (LONG y = area.top; y < area.bottom; ++y) {
+        for (LONG x = area.left; x < area.right; ++x)
+            out.push_back(c.At(x, y));
+    }
+    return out;
+}
+
+// Captures the window every few milliseconds for as long as it stays visible:
+// a film of its progress. A frame is kept when the watched area differs from
+// the last kept frame's and at least `gap` ms have passed; the last frame
+// before the window goes is always kept.
+StepResult Film(Agent& agent, const Step& s) {
+    StepResult r;
+    HWND hwnd = Need(agent, s.Arg(0), r);
+    if (hwnd == nullptr)
+        return Fail(r.detail, false);
+    const DWORD every = static_cast<DWORD>(s.IntArg(2, 250));
+    const ULONGLONG deadline = ::GetTickCount64() + static_cast<ULONGLONG>(s.IntArg(3, 120000));
+    const ULONGLONG gap = static_cast<ULONGLONG>(s.IntArg(4, 0));
+    RECT area{s.IntArg(5, 0), s.IntArg(6, 0), s.IntArg(7, 0), s.IntArg(8, 0)};
+    int kept = 0;
+    ULONGLONG keptAt = 0;
+    std::vector<uint32_t> keptArea;
+    vorn::gui::Capture pending;  // the newest frame not kept
+    auto keep = [&](vorn::gui::Capture& frame) {
+        const std::wstring label = s.Arg(1) + L"-" + std::to_wstring(++kept);
+        const std::wstring name = agent.watcher->NextShotName(label);
+        if (frame.SavePng(agent.out + L"shots\\" + name))
+            agent.shots[label] = name;
+        keptAt = ::GetTickCount64();
+    };
+    while (::IsWindow(hwnd) && ::IsWindowVisible(hwnd) && ::GetTickCount64() < deadline) {
+        vorn::gui::Capture frame;
+        if (vorn::gui::CaptureWindow(hwnd, frame)) {
+            if (area.right <= area.left)
+                area = RECT{0, 0, frame.width, frame.height};
+            std::vector<uint32_t> now = AreaOf(frame, area);
+            if (now != keptArea && ::GetTickCount64() - keptAt >= gap) {
+                keep(frame);
+                keptArea = std::move(now);
+                pending = {};
+            } else {
+                pending = std::move(frame);
+            }
+        }
+        ::Sleep(every);
+    }
+    if (!pending.pixels.empty())
+        keep(pending);
+    if (::IsWindow(hwnd) && ::IsWindowVisible(hwnd))
+        return Fail(L"the window was still visible at the end of the film", false);
+    return {};
+}
+
 StepResult ExpectLabel(Agent& agent, const Step& s) {
     StepResult r;
     HWND hwnd = Need(agent, s.Arg(0), r);
@@ -212,6 +271,8 @@ StepResult ActionStep(Agent& agent, const Step& s, bool& known) {
     }
     if (v == L"shot")
         return Shot(agent, s);
+    if (v == L"film")
+        return Film(agent, s);
     if (v == L"texts")
         return Texts(agent, s);
     if (v == L"expect-label")
@@ -227,13 +288,14 @@ StepResult ActionStep(Agent& agent, const Step& s, bool& known) {
                                                                 : Fail(L"the click failed");
     }
     if (v == L"drag") {
-        return Drag(hwnd, s.IntArg(1), s.IntArg(2), s.IntArg(3), s.IntArg(4))
+        return vorn::gui::Drag(hwnd, s.IntArg(1), s.IntArg(2), s.IntArg(3), s.IntArg(4))
                    ? StepResult{}
                    : Fail(L"the drag failed");
     }
     if (v == L"key") {
-        return PressKeys(hwnd, s.Arg(1)) ? StepResult{}
-                                         : Fail(L"the keys " + s.Arg(1) + L" could not be sent");
+        return vorn::gui::Key(hwnd, s.Arg(1))
+                   ? StepResult{}
+                   : Fail(L"the keys " + s.Arg(1) + L" could not be sent");
     }
     if (v == L"type") {
         return vorn::gui::TypeText(hwnd, s.Arg(1)) ? StepResult{} : Fail(L"typing failed");

@@ -1,12 +1,15 @@
 // Set-up steps: environment, registry, files, drives, the browser stand-in,
 // reference renderings, and the snapshots before and after the run.
 #include <windows.h>
+#include <shlobj.h>
+#include <shobjidl.h>
 
 #include <fstream>
 #include <iterator>
 
 #include "agent/steps_internal.h"
 #include "driver/gui_driver.h"
+#include "installer/comscope.h"
 #include "installer/resource.h"
 #include "util/path_util.h"
 #include "util/string_util.h"
@@ -107,6 +110,26 @@ StepResult SetRegistry(const Step& s) {
     return rc == ERROR_SUCCESS ? StepResult{} : Fail(L"cannot set the value " + s.Arg(2));
 }
 
+// A shell link to target, working in the target's folder: what an earlier
+// installation may have left on the desktop or in the Start menu.
+StepResult MakeLink(const Step& s) {
+    vorn::ComApartment com;
+    vorn::ComPtr<IShellLinkW> link;
+    vorn::ComPtr<IPersistFile> file;
+    if (!com.Ok() ||
+        FAILED(::CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
+                                  link.ReceiveVoid())) ||
+        FAILED(link.As(file))) {
+        return Fail(L"cannot make a shell link");
+    }
+    const std::wstring& target = s.Arg(1);
+    link->SetPath(target.c_str());
+    link->SetWorkingDirectory(target.substr(0, target.find_last_of(L'\\') + 1).c_str());
+    return SUCCEEDED(file->Save(s.Arg(0).c_str(), TRUE))
+               ? StepResult{}
+               : Fail(L"cannot save the link " + s.Arg(0));
+}
+
 // The runner maps drive letters in the prefix's dosdevices folder, which only
 // it can do; it learns the prefix from here and answers with a ready file.
 StepResult DriveHandshake(const Step& s) {
@@ -192,6 +215,8 @@ StepResult SetupStep(Agent& agent, const Step& s, bool& known) {
         return WriteAll(s.Arg(0), vorn::WideToUtf8(s.Arg(1))) ? StepResult{}
                                                               : Fail(L"cannot write " + s.Arg(0));
     }
+    if (v == L"link")
+        return MakeLink(s);
     if (v == L"trust-ca") {
         return TrustExtraCa(s.Arg(0), s.Arg(1)) ? StepResult{}
                                                 : Fail(L"cannot add the test CA to " + s.Arg(0));

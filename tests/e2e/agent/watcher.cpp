@@ -184,6 +184,10 @@ void Watcher::PollChildren() {
         auto parent = m_pids.find(entry.th32ParentProcessID);
         if (parent == m_pids.end() || m_pids.count(entry.th32ProcessID) != 0)
             continue;
+        // A process caught while it starts has no image name yet: look again
+        // next time. Wine's own helpers may die in that state and stay unseen.
+        if (entry.szExeFile[0] == L'\0')
+            continue;
         if (std::find(m_knownChildren.begin(), m_knownChildren.end(), entry.th32ProcessID) !=
             m_knownChildren.end()) {
             continue;

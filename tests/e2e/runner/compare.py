@@ -5,7 +5,8 @@ import os
 import re
 
 from . import noise
-from .reports import RUN_ID, expected_bodies
+from .shelllink import LinkError, read_link
+from .reports import RUN_ID, expected_bodies, new_run_positions
 from .results import LOG_LINE
 
 IGNORED_CLASSES = {"tooltips_class32"}
@@ -36,7 +37,10 @@ class Placeholders:
             "CA_BUNDLE": cfg.ca_bundle,
             "CHANNEL_FILE": cfg.channel_file,
             "CHANNEL_INI": cfg.channel_ini,
+            "CLIENT_FOLDER": cfg.client_folder,
             "TEST_CA": os.path.join(run.work, "services", "ca.pem"),
+            "PACKAGE": os.path.join(run.work, "services", "files", "pkg", "velto", "client.7z"),
+            "CLIENT_STAGE": os.path.join(cfg.client_folder, "stage"),
         }
         for name, host in cfg.hosts.items():
             self.values[name.upper() + "_HOST"] = host
@@ -181,15 +185,23 @@ def check_reports(cfg, sc, run, diffs):
     if "reports" not in sc.expect:
         return
     got = run.reports
-    run_id = "<run id>"  # nothing received to take it from
-    if got and isinstance(got[0].get("body_json"), dict):
-        run_id = got[0]["body_json"].get("b_guid", "")
-        if not RUN_ID.fullmatch(run_id):
-            diffs.add("reports", f"b_guid {run_id!r} is not a run identifier (32 lower-case hexadecimal "
-                                 "digits with 0000 at characters 9-12 and 17-20)")
+    # Each run of the installer makes its own identifier: taken from the
+    # received report where that run's reports begin.
+    run_ids = []
+    for i in [0] + [p for p in new_run_positions(sc.expect["reports"]) if p > 0]:
+        run_id = "<run id>"  # nothing received to take it from
+        if i < len(got) and isinstance(got[i].get("body_json"), dict):
+            run_id = got[i]["body_json"].get("b_guid", "")
+            if not RUN_ID.fullmatch(run_id):
+                diffs.add("reports", f"b_guid {run_id!r} is not a run identifier (32 lower-case "
+                                     "hexadecimal digits with 0000 at characters 9-12 and 17-20)")
+            elif run_id in run_ids:
+                diffs.add("reports", f"report {i + 1} begins another run, but carries the identifier "
+                                     f"{run_id} of an earlier one")
+        run_ids.append(run_id)
     # Wine's SendARP answers ERROR_NOT_SUPPORTED, so the MAC stays empty even
     # with an Ethernet adapter in the namespace.
-    expected = expected_bodies(cfg, sc, sc.expect["reports"], run_id, "")
+    expected = expected_bodies(cfg, sc, sc.expect["reports"], run_ids, "")
     bodies = [r.get("body", "") for r in got]
     if bodies != expected:
         diffs.add("reports", f"{len(got)} reports received, {len(expected)} expected; bodies in order "
@@ -215,6 +227,23 @@ def check_urls_and_programs(sc, run, ph, diffs):
     if got != programs:
         diffs.add("programs", "programs started (- expected, + started):\n"
                   + _sequence_diff(programs, got))
+
+
+def check_children(sc, run, diffs):
+    if "children" not in sc.expect:
+        return
+    got = [c["name"] if c["parent"] == "main" else f"{c['parent']}:{c['name']}"
+           for c in (run.result or {}).get("children", []) if not noise.child_ignored(c["name"])]
+    if got != sc.expect["children"]:
+        diffs.add("children", "processes the installer started (- expected, + started):\n"
+                  + _sequence_diff(sc.expect["children"], got))
+
+
+def check_requests(sc, run, diffs):
+    for path, schemes in sc.expect.get("requests", {}).items():
+        got = [r.get("scheme") for r in run.requests if r.get("path") == path]
+        if got != schemes:
+            diffs.add("requests", f"{path}: requested over {got}, expected over {schemes}")
 
 
 # --- registry ------------------------------------------------------------------
@@ -281,8 +310,25 @@ def _file_expectations(sc, ph):
         expected["%TEMP%\\ZizUdir.dat"] = {"same_as": "%CHANNEL_FILE%"}
         expected["%TEMP%\\ZizUdir.ini"] = {"same_as": "%CHANNEL_INI%"}
         expected["%TEMP%\\Installer%DATE%.log"] = True
-    expected.update(sc.expect.get("files", {}))
+    for path, want in sc.expect.get("files", {}).items():
+        if isinstance(want, dict) and "tree" in want:
+            expected.update(_tree_expectations(path, ph(want["tree"])))
+        else:
+            expected[path] = want
     return {ph(k).lower(): (ph(k), ph(v)) for k, v in expected.items()}
+
+
+def _tree_expectations(folder, host_root):
+    """The folder holds exactly the host folder's tree: each file with its content."""
+    out = {folder: {"folder": True}}
+    for parent, dirs, files in os.walk(host_root):
+        rel = os.path.relpath(parent, host_root)
+        base = folder if rel == "." else folder + "\\" + rel.replace("/", "\\")
+        for d in dirs:
+            out[base + "\\" + d] = {"folder": True}
+        for f in files:
+            out[base + "\\" + f] = {"same_as": os.path.join(parent, f)}
+    return out
 
 
 def _check_file(path, want, change, run, diffs):
@@ -313,6 +359,20 @@ def _check_file(path, want, change, run, diffs):
                                f"({len(data) if data is not None else 'no'} bytes against {len(ref)})")
     if "text" in want and (data is None or data.decode("utf-8", "replace") != want["text"]):
         diffs.add("files", f"{path}: content {data!r}, expected {want['text']!r}")
+    if "link" in want or "link_cwd" in want:
+        _check_link(path, want, data, diffs)
+
+
+def _check_link(path, want, data, diffs):
+    try:
+        link = read_link(data or b"")
+    except LinkError as e:
+        diffs.add("files", f"{path}: expected a shell link, but it cannot be read: {e}")
+        return
+    for key, field, what in (("link", "target", "target"),
+                             ("link_cwd", "working_folder", "working folder")):
+        if key in want and link[field].lower() != want[key].lower():
+            diffs.add("files", f"{path}: link {what} {link[field]!r}, expected {want[key]!r}")
 
 
 def check_files(sc, run, ph, diffs):
@@ -381,6 +441,8 @@ def compare(cfg, sc, run, plan):
     check_rects_and_texts(sc, run, ph, diffs)
     check_reports(cfg, sc, run, diffs)
     check_urls_and_programs(sc, run, ph, diffs)
+    check_children(sc, run, diffs)
+    check_requests(sc, run, diffs)
     if run.result is not None:
         check_registry(sc, run, ph, diffs)
         check_files(sc, run, ph, diffs)

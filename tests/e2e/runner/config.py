@@ -18,6 +18,8 @@ class Config:
         self.agent = data["agent"]
         self.client_stub = data["client_stub"]
         self.client_package = data.get("client_package", "")
+        # The client package and its broken variants (client-KIND.7z).
+        self.client_folder = data.get("client_folder", os.path.dirname(self.client_package))
         self.url_recorder = data["url_recorder"]
         self.services = data["services"]
         self.hosts = data["hosts"]

@@ -52,6 +52,10 @@ def _setup(plan, cfg, sc, work):
         plan.add("set-up: drives", "drives", windows_path(work) + "\\")
     plan.add("set-up", "env", "VORN_URL_LOG", windows_path(f"{work}/urls.txt"))
     plan.add("set-up", "env", "VORN_E2E_STARTS", windows_path(f"{work}/starts.jsonl"))
+    # The package's own client records its starts in the same file, and closes
+    # by itself so that the run can end.
+    plan.add("set-up", "env", "VORN_CLIENT_RECORD", windows_path(f"{work}/starts.jsonl"))
+    plan.add("set-up", "env", "VORN_CLIENT_EXIT_MS", 5000)
     plan.add("set-up", "urlrecorder", windows_path(cfg.url_recorder))
     plan.add("set-up", "copy", windows_path(cfg.installer), INSTALLER_PATH)
     if m.get("trust_test_ca"):
@@ -69,8 +73,10 @@ def _setup(plan, cfg, sc, work):
             plan.add(where, "copy", windows_path(cfg.client_stub), f["path"])
         elif "text" in f:
             plan.add(where, "write", f["path"], f["text"])
+        elif "link" in f:
+            plan.add(where, "link", f["path"], f["link"])
         else:
-            raise ScenarioError(f"{where}: give copy = \"client-stub\" or text = \"...\"")
+            raise ScenarioError(f"{where}: give copy = \"client-stub\", text = \"...\" or link = 'TARGET'")
     for r in m.get("registry", []):
         where = f"machine.registry {r.get('key')}"
         hive, _, key = r["key"].partition("\\")
@@ -107,6 +113,12 @@ def _action(plan, cfg, step, where, action):
         plan.add(where, action, cls, value)
     elif action == "sleep":
         plan.add(where, "sleep", int(value))
+    elif action == "film":
+        cls = _window(step, where)
+        plan.add(where, "wait", cls, wait_ms)
+        area = [int(v) for v in step.get("area", [0, 0, 0, 0])]
+        plan.add(where, "film", cls, value, int(step.get("every", 250)),
+                 int(step.get("within", 120000)), int(step.get("gap", 0)), *area)
     elif action in ("shot", "rect", "texts"):
         cls = _window(step, where)
         if cls != "screen":
@@ -122,14 +134,21 @@ def _action(plan, cfg, step, where, action):
     elif action == "gone":
         plan.add(where, "gone", value, wait_ms)
     elif action == "launch":
-        plan.add(where, "launch", value, INSTALLER_PATH, INSTALLER_FOLDER, step.get("args", ""))
+        program = step.get("program", INSTALLER_PATH)
+        if not isinstance(program, str) or "\\" not in program:
+            raise ScenarioError(f"{where}: 'program' must be a full Windows path")
+        # Started in its own folder, as from the shell.
+        folder = INSTALLER_FOLDER if "program" not in step else program.rsplit("\\", 1)[0]
+        plan.add(where, "launch", value, program, folder, step.get("args", ""))
     elif action == "exit":
         plan.add(where, "exit", value, step.get("within", DEFAULT_EXIT_MS))
     elif action == "terminate":
         plan.add(where, "terminate", value)
 
 
-def build_plan(cfg, sc, work):
+def build_plan(cfg, sc, work, exit_ms=None):
+    """exit_ms: how long each program may take to end by itself after the last step."""
+    exit_ms = DEFAULT_EXIT_MS if exit_ms is None else exit_ms
     plan = Plan()
     _setup(plan, cfg, sc, work)
     plan.add("start of the run", "launch", "main", INSTALLER_PATH, INSTALLER_FOLDER,
@@ -145,6 +164,6 @@ def build_plan(cfg, sc, work):
             ended.add(step[action])
     for name in launched:
         if name not in ended:
-            plan.add(f"end of the run: {name} ends by itself", "exit", name, DEFAULT_EXIT_MS)
+            plan.add(f"end of the run: {name} ends by itself", "exit", name, exit_ms)
     plan.add("end of the run", "after")
     return plan

@@ -36,18 +36,32 @@ def body(fields, event):
     return "{" + ",".join(members) + "}"
 
 
-def expected_bodies(cfg, sc, entries, run_id, mac):
+def new_run_positions(entries):
+    """Indexes of the entries that begin another installer run ({new_run = true})."""
+    return [i for i, e in enumerate(entries) if isinstance(e, dict) and e.get("new_run")]
+
+
+def expected_bodies(cfg, sc, entries, run_ids, mac):
     """Bodies for the scenario's report list. Reports up to the first
     "check  environment" go out before the client-version request and carry no
     channel or cafe values; later ones carry both. An entry may say otherwise:
-    {event = [...], channel = "...", cafe = false}."""
+    {event = [...], channel = "...", cafe = false}. An entry with new_run = true
+    is the first report of another run of the installer: it and the rest carry
+    the next identifier of run_ids (one per run; a lone string for one run)."""
+    if isinstance(run_ids, str):
+        run_ids = [run_ids]
     out = []
     seen_first = False
+    run = 0
     for entry in entries:
         if isinstance(entry, dict):
             event, overrides = entry["event"], entry
         else:
             event, overrides = entry, {}
+        if overrides.get("new_run") and out:
+            run += 1
+            seen_first = False
+        run_id = run_ids[min(run, len(run_ids) - 1)]
         before_request = not seen_first
         if event[3] == FIRST_EVENT:
             seen_first = True

@@ -12,11 +12,13 @@ TOP_KEYS = {"about", "labels", "pending", "timeout", "services", "machine", "ste
 SERVICE_KEYS = {"package", "package_size", "entry", "catalogue", "cafe", "faults", "options", "ethernet"}
 MACHINE_KEYS = {"command_line", "drives", "registry", "folders", "files", "trust_test_ca"}
 DRIVE_KINDS = {"fixed", "tmpfs", "folder"}
-ACTIONS = {"wait", "click", "drag", "key", "type", "sleep", "shot", "rect", "texts",
+ACTIONS = {"wait", "click", "drag", "key", "type", "sleep", "shot", "film", "rect", "texts",
            "expect_message", "open", "gone", "launch", "exit", "terminate"}
-MODIFIERS = {"window", "at", "from", "to", "timeout", "within", "args", "note"}
+MODIFIERS = {"window", "at", "from", "to", "timeout", "within", "every", "gap", "area", "args",
+             "program", "note"}
 EXPECT_KEYS = {"exit_code", "exit_codes", "windows", "window", "reports", "urls", "programs",
-               "log", "log_absent", "registry", "files", "temp_files", "rects", "texts"}
+               "children", "requests", "log", "log_absent", "registry", "files", "temp_files",
+               "rects", "texts"}
 WINDOW_KEYS = {"min_open_ms", "max_open_ms", "size", "title", "at", "moved", "centred"}
 
 
@@ -60,8 +62,13 @@ class Scenario:
             actions = ACTIONS & set(step)
             if len(actions) != 1:
                 raise ScenarioError(f"{self.name} step {i}: exactly one action of {sorted(ACTIONS)}")
+            if "program" in step and "launch" not in step:
+                raise ScenarioError(f"{self.name} step {i}: 'program' goes with 'launch' only")
         self.expect = data.get("expect", {})
         _check_keys(f"{self.name}.expect", self.expect, EXPECT_KEYS)
+        for path, schemes in self.expect.get("requests", {}).items():
+            if not (isinstance(schemes, list) and all(isinstance(x, str) for x in schemes)):
+                raise ScenarioError(f"{self.name}.expect.requests.{path}: a list of schemes")
         for cls, props in self.expect.get("window", {}).items():
             _check_keys(f"{self.name}.expect.window.{cls}", props, WINDOW_KEYS)
 

@@ -2,7 +2,10 @@
 cafe document and faults (tools/vorn-services/README.md)."""
 import json
 import os
+import re
 import shutil
+
+from .scenario import ScenarioError
 
 PACKAGE = "pkg/velto/client.7z"
 DEFAULT_PACKAGE_SIZE = 4096
@@ -12,9 +15,10 @@ def prepare(cfg, sc, folder):
     """Writes the data folder; returns the extra vorn-services options."""
     s = sc.services
     os.makedirs(os.path.join(folder, "files", "pkg", "velto"), exist_ok=True)
-    if s.get("package") == "client":
-        # The project's own client package, as built: a whole installation.
-        shutil.copyfile(cfg.client_package, os.path.join(folder, "files", PACKAGE))
+    if "package" in s:
+        # The project's own client package as built ("client"), or one of its
+        # broken variants ("client-badcrc" ...), served as the channel's package.
+        shutil.copyfile(client_package_path(cfg, s["package"]), os.path.join(folder, "files", PACKAGE))
     else:
         with open(os.path.join(folder, "files", PACKAGE), "wb") as f:
             # Sparse zeros: only its size matters before the download step.
@@ -23,7 +27,7 @@ def prepare(cfg, sc, folder):
         catalogue = s["catalogue"]
     else:
         entry = {"package": PACKAGE, "version": "1.0.0"}
-        entry.update(s.get("entry", {}))
+        entry.update({k: expand_hosts(cfg, v) for k, v in s.get("entry", {}).items()})
         catalogue = {"channels": {cfg.channel: entry}}
     _write_json(folder, "catalogue.json", catalogue)
     cafe = s.get("cafe")
@@ -35,6 +39,24 @@ def prepare(cfg, sc, folder):
     if s.get("faults"):
         _write_json(folder, "faults.json", s["faults"])
     return [str(o) for o in s.get("options", [])]
+
+
+def client_package_path(cfg, name):
+    """The built package of that name in the build's client folder."""
+    if not isinstance(name, str) or not re.fullmatch(r"client(-[a-z0-9]+)?", name):
+        raise ScenarioError(f"services.package {name!r}: give \"client\" or \"client-KIND\"")
+    path = os.path.join(cfg.client_folder, name + ".7z")
+    if not os.path.isfile(path):
+        raise ScenarioError(f"services.package {name!r}: no such package was built ({path})")
+    return path
+
+
+def expand_hosts(cfg, value):
+    """%GREEN_HOST% and the like in a catalogue value: the build's host names."""
+    if not isinstance(value, str):
+        return value
+    return re.sub(r"%([A-Z_]+)_HOST%",
+                  lambda m: cfg.hosts.get(m.group(1).lower(), m.group(0)), value)
 
 
 def cafe_fields(sc):

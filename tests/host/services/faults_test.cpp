@@ -90,6 +90,20 @@ TEST_F(Faults, DelayCloseMidBodyAndSilence) {
     EXPECT_GE(Seconds(start), 0.6);
     EXPECT_EQ(delayed->body.size(), 10000u);
 
+    // Paced: the whole file, in pieces spread over size / rate seconds.
+    SetFaults(R"({"path": "/p.7z", "rate": 20000})");
+    int pieces = 0;
+    std::string paced;
+    start = std::chrono::steady_clock::now();
+    ASSERT_TRUE(server_.Https()->Get("/p.7z", [&](const char* data, size_t n) {
+        ++pieces;
+        paced.append(data, n);
+        return true;
+    }));
+    EXPECT_GE(Seconds(start), 0.45);
+    EXPECT_EQ(paced, std::string(10000, 'p'));
+    EXPECT_GE(pieces, 3);
+
     // Half of the file, then the connection closes: the client sees a broken transfer.
     SetFaults(R"({"path": "/p.7z", "close_mid_body": true})");
     size_t received = 0;

@@ -157,6 +157,42 @@ bool WaitGone(const std::wstring& path) {
     return false;
 }
 
+// The uninstaller's copies in the temporary folder that still exist.
+std::vector<std::wstring> TemporaryCopies() {
+    wchar_t temp[MAX_PATH + 1] = {};
+    ::GetTempPathW(MAX_PATH + 1, temp);
+    std::vector<std::wstring> copies;
+    for (const std::wstring& name : test::ListFolder(temp)) {
+        if (name.rfind(L"vorn-uninstall-", 0) == 0)
+            copies.push_back(name);
+    }
+    return copies;
+}
+
+bool CopiesGone() {
+    for (int i = 0; i < 100 && !TemporaryCopies().empty(); ++i)
+        ::Sleep(100);
+    return TemporaryCopies().empty();
+}
+
+// Whether a file is left to be deleted at the next restart.
+bool DeletionAtRestartNamed(const std::wstring& fragment) {
+    UniqueRegKey key;
+    if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"System\\CurrentControlSet\\Control\\Session Manager",
+                        0, KEY_READ, key.Receive()) != ERROR_SUCCESS)
+        return false;
+    std::vector<wchar_t> data(32768, L'\0');
+    DWORD size = static_cast<DWORD>(data.size() * sizeof(wchar_t)) - sizeof(wchar_t);
+    if (::RegQueryValueExW(key.Get(), L"PendingFileRenameOperations", nullptr, nullptr,
+                           reinterpret_cast<BYTE*>(data.data()), &size) != ERROR_SUCCESS)
+        return false;
+    for (size_t i = 0; i < size / sizeof(wchar_t); ++i) {
+        if (data[i] == L'\0')
+            data[i] = L'|';
+    }
+    return std::wstring(data.data(), size / sizeof(wchar_t)).find(fragment) != std::wstring::npos;
+}
+
 class Uninstaller : public testing::Test {
   protected:
     void SetUp() override { ::CoInitialize(nullptr); }
@@ -188,6 +224,9 @@ TEST_F(Uninstaller, RemovesExactlyWhatTheInstallationWrote) {
         EXPECT_EQ(RunUninstaller(dir + L"Uninstaller.exe", dir), 0u);
         EXPECT_TRUE(WaitGone(dir + L"Uninstaller.exe"));
         EXPECT_TRUE(WaitGone(dir)) << "left: " << test::ListFolder(dir).size() << " entries";
+        // Its copy goes when it ends, not at the next restart.
+        EXPECT_TRUE(CopiesGone()) << TemporaryCopies().size() << " copies left";
+        EXPECT_FALSE(DeletionAtRestartNamed(L"vorn-uninstall-"));
         ExpectRecordsGone();
         others.ExpectIntact();
         std::vector<std::wstring> after = test::ListFolder(outside);

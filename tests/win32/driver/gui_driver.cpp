@@ -7,8 +7,10 @@ using std::max;
 using std::min;
 #include <gdiplus.h>
 
+#include <cwctype>
 #include <fstream>
 #include <iterator>
+#include <vector>
 
 #include "util/string_util.h"
 #include "util/win_handle.h"
@@ -55,7 +57,44 @@ void SendKey(WORD vk, bool up) {
     in.ki.wVk = vk;
     in.ki.wScan = static_cast<WORD>(::MapVirtualKeyW(vk, MAPVK_VK_TO_VSC));
     in.ki.dwFlags = up ? KEYEVENTF_KEYUP : 0;
+    switch (vk) {
+        case VK_HOME:
+        case VK_END:
+        case VK_DELETE:
+        case VK_LEFT:
+        case VK_RIGHT:
+        case VK_UP:
+        case VK_DOWN:
+            in.ki.dwFlags |= KEYEVENTF_EXTENDEDKEY;
+            break;
+    }
     ::SendInput(1, &in, sizeof in);
+}
+
+bool VirtualKey(const std::wstring& name, WORD& vk) {
+    static const struct {
+        const wchar_t* name;
+        WORD vk;
+    } kKeys[] = {
+        {L"esc", VK_ESCAPE},  {L"escape", VK_ESCAPE}, {L"enter", VK_RETURN},
+        {L"return", VK_RETURN}, {L"tab", VK_TAB},     {L"home", VK_HOME},
+        {L"end", VK_END},     {L"delete", VK_DELETE}, {L"backspace", VK_BACK},
+        {L"left", VK_LEFT},   {L"right", VK_RIGHT},   {L"up", VK_UP},
+        {L"down", VK_DOWN},   {L"space", VK_SPACE},   {L"f4", VK_F4},
+        {L"ctrl", VK_CONTROL}, {L"shift", VK_SHIFT},  {L"alt", VK_MENU},
+    };
+    for (const auto& k : kKeys) {
+        if (name == k.name) {
+            vk = k.vk;
+            return true;
+        }
+    }
+    if (name.size() == 1 &&
+        ((name[0] >= L'a' && name[0] <= L'z') || (name[0] >= L'0' && name[0] <= L'9'))) {
+        vk = static_cast<WORD>(towupper(name[0]));
+        return true;
+    }
+    return false;
 }
 
 bool ToScreen(HWND hwnd, int x, int y, POINT& p) {
@@ -218,46 +257,53 @@ bool DoubleClick(HWND hwnd, int x, int y) {
     return true;
 }
 
-bool Key(HWND hwnd, const std::wstring& name) {
-    static const struct {
-        const wchar_t* name;
-        WORD vk;
-    } kEditingKeys[] = {
-        {L"backspace", VK_BACK}, {L"delete", VK_DELETE}, {L"home", VK_HOME},
-        {L"end", VK_END},        {L"left", VK_LEFT},     {L"right", VK_RIGHT},
-        {L"up", VK_UP},          {L"down", VK_DOWN},     {L"tab", VK_TAB},
-    };
-    if (!BringToFront(hwnd))
+bool Drag(HWND hwnd, int x1, int y1, int x2, int y2) {
+    POINT from, to;
+    if (!ToScreen(hwnd, x1, y1, from) || !ToScreen(hwnd, x2, y2, to) || !PlaceCursor(from))
         return false;
-    WORD single = 0;
-    for (const auto& k : kEditingKeys) {
-        if (name == k.name)
-            single = k.vk;
+    SendMouse(MOUSEEVENTF_LEFTDOWN);
+    ::Sleep(kInputPause * 2);
+    // In steps, as a hand moves: the window follows each WM_MOUSEMOVE.
+    constexpr int kSteps = 12;
+    for (int i = 1; i <= kSteps; ++i) {
+        PlaceCursor(POINT{from.x + (to.x - from.x) * i / kSteps,
+                          from.y + (to.y - from.y) * i / kSteps});
     }
-    if (single != 0) {
-        SendKey(single, false);
-        ::Sleep(kInputPause);
-        SendKey(single, true);
-    } else if (name == L"esc" || name == L"escape") {
-        SendKey(VK_ESCAPE, false);
-        ::Sleep(kInputPause);
-        SendKey(VK_ESCAPE, true);
-    } else if (name == L"enter" || name == L"return") {
-        SendKey(VK_RETURN, false);
-        ::Sleep(kInputPause);
-        SendKey(VK_RETURN, true);
-    } else if (name == L"alt+f4") {
-        SendKey(VK_MENU, false);
-        ::Sleep(kInputPause);
-        SendKey(VK_F4, false);
-        ::Sleep(kInputPause);
-        SendKey(VK_F4, true);
-        ::Sleep(kInputPause);
-        SendKey(VK_MENU, true);
-    } else {
+    ::Sleep(kInputPause * 2);
+    SendMouse(MOUSEEVENTF_LEFTUP);
+    ::Sleep(kInputPause * 2);
+    return true;
+}
+
+bool Key(HWND hwnd, const std::wstring& combination) {
+    std::wstring keysText = combination;
+    int repeat = 1;
+    const size_t star = keysText.find(L'*');
+    if (star != std::wstring::npos) {
+        repeat = _wtoi(keysText.substr(star + 1).c_str());
+        keysText = keysText.substr(0, star);
+    }
+    std::vector<std::wstring> names;
+    SplitString(keysText, L"+", names);
+    std::vector<WORD> keys;
+    for (const auto& n : names) {
+        WORD vk = 0;
+        if (!VirtualKey(n, vk))
+            return false;
+        keys.push_back(vk);
+    }
+    if (keys.empty() || repeat < 1 || !BringToFront(hwnd))
         return false;
+    for (int r = 0; r < repeat; ++r) {
+        for (WORD vk : keys) {
+            SendKey(vk, false);
+            ::Sleep(kInputPause);
+        }
+        for (auto it = keys.rbegin(); it != keys.rend(); ++it) {
+            SendKey(*it, true);
+            ::Sleep(kInputPause);
+        }
     }
-    ::Sleep(kInputPause);
     return true;
 }
 

@@ -31,10 +31,14 @@ bool Click(HWND hwnd, int x, int y);
 bool DoubleClick(HWND hwnd, int x, int y);
 // Moves the cursor to client coordinates without clicking.
 bool MoveTo(HWND hwnd, int x, int y);
-// "esc", "enter", "alt+f4", or one of the editing keys "backspace", "delete",
-// "home", "end", "left", "right", "up", "down", "tab", sent to the window
-// after bringing it to the front.
-bool Key(HWND hwnd, const std::wstring& name);
+// A key, with modifiers joined by '+' and an optional repeat count after '*':
+// "esc", "enter", "alt+f4", "ctrl+a", "shift+home", "backspace*20", "tab";
+// letters, digits, the editing and arrow keys, "space", "f4", "ctrl", "shift",
+// "alt". Sent after bringing the window to the front; false for an unknown name.
+bool Key(HWND hwnd, const std::wstring& combination);
+// Presses the left button at client point (x1, y1), moves to (x2, y2) in
+// steps, releases it there.
+bool Drag(HWND hwnd, int x1, int y1, int x2, int y2);
 // Types the text as Unicode key events into the window's focus.
 bool TypeText(HWND hwnd, const std::wstring& text);
 

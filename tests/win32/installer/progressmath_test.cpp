@@ -1,16 +1,23 @@
 #include <gtest/gtest.h>
 
+#include <climits>
+
+#include "comm/httplibdownload.h"
 #include "installer/progressmath.h"
+
+using vorn::ProgressPercent;
 
 TEST(ProgressMath, SmallPackagesAsBefore) {
     EXPECT_EQ(WholeMegabytes(89128960u), 85);
     EXPECT_EQ(ProgressPercent(44564480u, 89128960u), 50);
-    EXPECT_EQ(MegabytesDone(85, 50.0), 42);
+    EXPECT_EQ(MegabytesDone(85, 50), 42);
     EXPECT_EQ(WholeMegabytes(1048575u), 0);
     EXPECT_EQ(ProgressPercent(0, 0), 0);
     EXPECT_EQ(ProgressPercent(3, 0), 300);  // a total of 0 counts as 1
     EXPECT_EQ(ProgressPercent(99, 100), 99);
     EXPECT_EQ(ProgressPercent(100, 100), 100);
+    EXPECT_EQ(MegabytesDone(85, 100), 85);
+    EXPECT_EQ(MegabytesDone(0, 100), 0);
 }
 
 TEST(ProgressMath, PackagesOfTwoGibibytesAndMore) {
@@ -22,5 +29,7 @@ TEST(ProgressMath, PackagesOfTwoGibibytesAndMore) {
     EXPECT_EQ(ProgressPercent(5 * gib, 5 * gib), 100);
     EXPECT_EQ(ProgressPercent(gib / 100, 5 * gib), 0);
     EXPECT_EQ(ProgressPercent(4 * gib + 1, 8 * gib), 50);
-    EXPECT_EQ(MegabytesDone(WholeMegabytes(6 * gib), 50.0), 3072);
+    // a total of 0 counts as 1: a huge count saturates instead of overflowing
+    EXPECT_EQ(ProgressPercent(6 * gib, 0), INT_MAX);
+    EXPECT_EQ(MegabytesDone(WholeMegabytes(6 * gib), 50), 3072);
 }
