@@ -7,6 +7,7 @@
 #include "ui/imagedecoder.h"
 #include "ui/paintmanager.h"
 #include "ui/zipresource.h"
+#include "util/allocation.h"
 #include "util/win_handle.h"
 
 namespace TavroLib {
@@ -26,7 +27,8 @@ bool ReadFolderFile(const std::wstring& name, std::vector<unsigned char>& out) {
     if (!::GetFileSizeEx(file.Get(), &size) || size.QuadPart < 0 ||
         static_cast<unsigned long long>(size.QuadPart) > kMaxResourceBytes)
         return false;
-    out.resize(static_cast<size_t>(size.QuadPart));
+    if (!vorn::TryResize(out, static_cast<size_t>(size.QuadPart)))
+        return false;
     DWORD read = 0;
     if (!out.empty() &&
         (!::ReadFile(file.Get(), out.data(), static_cast<DWORD>(out.size()), &read, nullptr) ||
