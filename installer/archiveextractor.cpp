@@ -76,6 +76,9 @@ class FolderTarget : public vorn::UnpackTarget {
         if (!keep)
             ::DeleteFileW(path_.c_str());
     }
+    std::wstring PathForLog(const std::wstring& relative) const override {
+        return folder_ + relative;
+    }
     void SetAttributes(const std::wstring& relative, uint32_t attributes) override {
         const DWORD settable = attributes & kSettableAttributes;
         ::SetFileAttributesW((folder_ + relative).c_str(),
@@ -106,10 +109,7 @@ int ExtractArchive(const std::wstring& archivePath, const std::wstring& outputFo
         return EXTRACT_FAILED;
     }
     FolderTarget target(folder);
-    const int result = vorn::UnpackArchive(file.Stream(), target, progress, stats);
-    if (result != EXTRACT_OK)
-        LOG_ERROR(L"Extract failed: %s", archivePath.c_str());
-    return result;
+    return vorn::UnpackArchive(file.Stream(), target, progress, stats, archivePath);
 }
 
 int ExtractArchive(const std::wstring& archivePath, const std::wstring& outputFolder, HWND window) {

@@ -127,7 +127,7 @@ int Fail(const wchar_t* what, const std::wstring& detail) {
 }
 
 int Unpack(ISeekInStreamPtr stream, UnpackTarget& target, const ExtractProgress& progress,
-           ExtractStats* stats) {
+           ExtractStats* stats, const std::wstring& archiveName) {
     InitCrcTable();
     CountingAlloc mainAlloc;
     CountingAlloc tempAlloc;
@@ -143,7 +143,7 @@ int Unpack(ISeekInStreamPtr stream, UnpackTarget& target, const ExtractProgress&
     const CSzArEx& db = archive.db_;
     SRes res = SzArEx_Open(&archive.db_, &look.vt, &mainAlloc.vt, &tempAlloc.vt);
     if (res != SZ_OK)
-        return Fail(L"not a readable 7z archive", std::wstring());
+        return Fail(L"not a readable 7z archive", archiveName);
 
     // Every name is checked before the first byte is written.
     const UInt32 count = db.NumFiles;
@@ -159,7 +159,7 @@ int Unpack(ISeekInStreamPtr stream, UnpackTarget& target, const ExtractProgress&
         if (progress)
             progress(static_cast<int>(i * 100.0 / count));
         if (!target.PrepareEntry(relative[i]))
-            return Fail(L"link on the way to", relative[i]);
+            return Fail(L"link on the way to", target.PathForLog(relative[i]));
         if (SzArEx_IsDir(&db, i)) {
             target.MakeFolder(relative[i]);
             continue;
@@ -194,11 +194,11 @@ int Unpack(ISeekInStreamPtr stream, UnpackTarget& target, const ExtractProgress&
                 data = archive.block_ + offset;
             }
             if (!target.BeginFile(relative[i]))
-                return Fail(L"cannot write", relative[i]);
+                return Fail(L"cannot write", target.PathForLog(relative[i]));
             const bool written = size == 0 || target.Write(data, size);
             target.EndFile(written);
             if (!written)
-                return Fail(L"cannot write", relative[i]);
+                return Fail(L"cannot write", target.PathForLog(relative[i]));
         }
         if (SzBitWithVals_Check(&db.Attribs, i))
             target.SetAttributes(relative[i], db.Attribs.Vals[i]);
@@ -212,15 +212,15 @@ int Unpack(ISeekInStreamPtr stream, UnpackTarget& target, const ExtractProgress&
 }  // namespace
 
 int UnpackArchive(ISeekInStreamPtr stream, UnpackTarget& target, const ExtractProgress& progress,
-                  ExtractStats* stats) {
+                  ExtractStats* stats, const std::wstring& archiveName) {
     // The tables and names are sized by the archive: running out of memory
     // for them is a damaged archive's failure, not the process's end.
     try {
-        return Unpack(stream, target, progress, stats);
+        return Unpack(stream, target, progress, stats, archiveName);
     } catch (const std::bad_alloc&) {
-        return Fail(L"out of memory", std::wstring());
+        return Fail(L"out of memory unpacking", archiveName);
     } catch (const std::length_error&) {
-        return Fail(L"out of memory", std::wstring());
+        return Fail(L"out of memory unpacking", archiveName);
     }
 }
 

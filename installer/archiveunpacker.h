@@ -43,6 +43,8 @@ class UnpackTarget {
     // The attributes the archive stores for a file (Windows bits, and a Unix
     // mode in the upper half).
     virtual void SetAttributes(const std::wstring& relative, uint32_t attributes) = 0;
+    // How the log names the entry's place.
+    virtual std::wstring PathForLog(const std::wstring& relative) const = 0;
 };
 
 // Unpacks the archive read from stream into target. Every name is checked
@@ -50,7 +52,8 @@ class UnpackTarget {
 // block that cannot be decoded piece by piece is unpacked whole only up to
 // 1 GiB.
 // Returns EXTRACT_OK or EXTRACT_FAILED; memory running out is a failure too.
+// archiveName names the archive in the log.
 int UnpackArchive(ISeekInStreamPtr stream, UnpackTarget& target, const ExtractProgress& progress,
-                  ExtractStats* stats);
+                  ExtractStats* stats, const std::wstring& archiveName);
 
 }  // namespace vorn

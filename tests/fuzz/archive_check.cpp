@@ -60,7 +60,8 @@ int main(int argc, char** argv) {
         }
         vorn_fuzz::MemoryStream stream(bytes.data(), bytes.size());
         vorn_fuzz::PosixTarget target(scratch.Output());
-        const int result = vorn::UnpackArchive(stream.Stream(), target, nullptr, nullptr);
+        const int result =
+            vorn::UnpackArchive(stream.Stream(), target, nullptr, nullptr, L"archive");
         const bool ok = result == EXTRACT_OK;
         failed += ok ? 0 : 1;
         std::string verdict = "as announced";

@@ -24,7 +24,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                     __builtin_trap();
                 ++progressCalls;
             },
-            nullptr);
+            nullptr, L"fuzz");
         if (result != EXTRACT_OK && result != EXTRACT_FAILED)
             __builtin_trap();
     }

@@ -19,6 +19,7 @@ class PosixTarget : public vorn::UnpackTarget {
     bool Write(const Byte* data, size_t size) override;
     void EndFile(bool keep) override;
     void SetAttributes(const std::wstring&, uint32_t) override {}
+    std::wstring PathForLog(const std::wstring& relative) const override { return relative; }
 
     // Files begun so far, and bytes written.
     size_t Files() const { return files_; }
