@@ -59,6 +59,17 @@ struct CountingAlloc {
     }
 };
 
+// Writes the decoder's peak into the caller's figures when it goes.
+struct PeakRecorder {
+    ExtractStats* stats;
+    const CountingAlloc& main;
+    const CountingAlloc& temp;
+    ~PeakRecorder() {
+        if (stats != nullptr)
+            stats->peakDecoderBytes = main.peak + temp.peak;
+    }
+};
+
 // The archive's tables and the cached solid block, released on every way out.
 class OpenArchive {
   public:
@@ -203,6 +214,8 @@ int ExtractArchive(const std::wstring& archivePath, const std::wstring& outputFo
     InitCrcTable();
     CountingAlloc mainAlloc;
     CountingAlloc tempAlloc;
+    // The peak is known on every way out, failures included.
+    PeakRecorder recorder{stats, mainAlloc, tempAlloc};
     std::vector<Byte> readBuffer(kReadBufferBytes);
     CLookToRead2 look;
     LookToRead2_CreateVTable(&look, False);
@@ -254,6 +267,8 @@ int ExtractArchive(const std::wstring& archivePath, const std::wstring& outputFo
             const Byte* data = nullptr;
             size_t size = 0;
             if (fileSize > 0) {
+                if (SzAr_GetFolderUnpackSize(&db.db, block) > kWholeBlockLimit)
+                    return Fail(L"block too large to unpack whole for", relative[i]);
                 size_t offset = 0;
                 res = SzArEx_Extract(&db, &look.vt, i, &archive.blockIndex_, &archive.block_,
                                      &archive.blockSize_, &offset, &size, &mainAlloc.vt,
@@ -273,8 +288,6 @@ int ExtractArchive(const std::wstring& archivePath, const std::wstring& outputFo
                                  attributes != 0 ? attributes : FILE_ATTRIBUTE_NORMAL);
         }
     }
-    if (stats != nullptr)
-        stats->peakDecoderBytes = mainAlloc.peak + tempAlloc.peak;
     LOG_INFO(L"Extracted %u entries", static_cast<unsigned>(count));
     return EXTRACT_OK;
 }

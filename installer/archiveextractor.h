@@ -6,7 +6,8 @@
 // size) plus a 256 KiB read buffer, a 64 KiB output buffer and the archive's
 // header tables, whatever the package's size. Any other block (BCJ2, PPMd,
 // other filters) goes through the decoder's whole-block path, which holds the
-// unpacked size of that solid block in one buffer, one block at a time.
+// unpacked size of that solid block in one buffer, one block at a time; a block
+// larger than kWholeBlockLimit fails the extraction instead.
 #pragma once
 
 #include <windows.h>
@@ -24,6 +25,10 @@ enum ExtractResult : int {
     EXTRACT_NO_INPUT = -1,  // no archive path, or the output folder does not exist
     EXTRACT_FAILED = 1,     // any other failure: nothing may be relied on
 };
+
+// The largest block unpacked whole: a 32-bit process seldom finds more
+// contiguous address space, and an archive may declare any size.
+constexpr uint64_t kWholeBlockLimit = uint64_t(128) << 20;
 
 // Called before each entry with the percent done (0 to 99).
 using ExtractProgress = std::function<void(int percent)>;
