@@ -17,6 +17,9 @@
 namespace vorn {
 namespace {
 
+static_assert(CPPHTTPLIB_RECV_BUFSIZ == kDownloadPieceBytes,
+              "the HTTP library is built with the piece size the download relies on");
+
 const time_t kConnectSeconds = 300;
 const time_t kReadSeconds = 5;
 const size_t kFileBuffer = 256 * 1024;
