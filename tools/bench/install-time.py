@@ -17,8 +17,15 @@ def main():
     except (OSError, ValueError):
         print("install failed=1 passed=0")
         return
-    click = next((s["ms"] for s in result.get("steps", [])
-                  if s.get("verb") == "click" and "InstallWndUI.install" in s.get("args", [])), None)
+    # The agent records a click by its window and point: the install click is
+    # the last click on the install page before the wait for the completion window.
+    click = None
+    for s in result.get("steps", []):
+        args = s.get("args", [])
+        if s.get("verb") == "click" and args[:1] == ["InstallWndUI"]:
+            click = s["ms"]
+        if s.get("verb") == "wait" and args[:1] == ["CompleteWndUI"]:
+            break
     shown = next((w["shown_ms"] for w in result.get("windows", [])
                   if w.get("class") == "CompleteWndUI" and w.get("shown_ms", -1) >= 0), None)
     progress = next((w["shown_ms"] for w in result.get("windows", [])
