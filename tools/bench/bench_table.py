@@ -110,6 +110,12 @@ def main():
         else:
             t.row(f"download {size:.0f} MiB over HTTPS, MiB/s (vs curl -o)", ours, curl, ratio)
     big = pick(rows, "download", size=256.0)
+    plain = pick(rows, "plain", size=256.0)
+    if plain:
+        alone = values(plain, lambda r: 256.0 / r["seconds"])
+        curl = values(pick(rows, "curl", size=256.0), lambda r: r["bytes"] / MIB / r["seconds"])
+        t.row("  the wrapper alone (no window, no debug output), MiB/s (vs curl -o)", alone, curl,
+              median(alone) / median(curl) if alone and curl else None)
     if big:
         t.row("  progress reports from the library per 256 MiB download", values(big, lambda r: r["reports"]), digits=0)
         t.row("  progress tasks the window ran per download", values(big, lambda r: r["posts"]),

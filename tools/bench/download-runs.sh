@@ -20,5 +20,11 @@ print("%08x"%c)' "$work/curl.bin")" | tee -a "$figures"
     "$@" "$bench" "--url=$url" "--ca=$(winpath "$svc/ca.pem")" "--target=$(winpath "$work")\\download.bin" \
       "--size=$((mib << 20))" --repeat=1 | tr -d '\r' | sed "s/^download /download size=$mib /" \
       | tee -a "$figures"
+    if [ "$mib" = 256 ]; then
+      # The wrapper alone, without the window and its debug output: the split.
+      "$@" "$bench" "--url=$url" "--ca=$(winpath "$svc/ca.pem")" "--target=$(winpath "$work")\\download.bin" \
+        --repeat=1 --plain=1 | tr -d '\r' | grep '^plain ' | sed "s/^plain /plain size=$mib /" \
+        | tee -a "$figures"
+    fi
   done
 done
