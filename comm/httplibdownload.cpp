@@ -14,14 +14,19 @@
 
 #include "comm/httplibrequest.h"
 #include "util/logger.h"
+#include "util/win_handle.h"
 
 namespace vorn {
 namespace {
 
+static_assert(CPPHTTPLIB_RECV_BUFSIZ == kDownloadPieceBytes,
+              "the HTTP library is built with the piece size the download relies on");
+
 const time_t kConnectSeconds = 300;
 const time_t kReadSeconds = 5;
 const size_t kFileBuffer = 256 * 1024;
-const size_t kCrcChunk = 1024 * 1024;
+// Blocks small enough to stay in the CPU cache between read and CRC.
+const size_t kCrcChunk = 256 * 1024;
 
 // Owns a C runtime stream; closed on every way out.
 class ScopedFile {
@@ -168,20 +173,22 @@ int httplib_down_muti(const std::string& host, const std::string& path,
 }
 
 uint32_t FileCrc32(const std::wstring& filePath) {
-    ScopedFile file;
-    if (file.Open(filePath, L"rb") != 0 || file.Get() == nullptr)
+    // Straight through the system, without the C runtime's stream layer: the
+    // CRC then runs as fast as zlib's crc32 over a file read by hand.
+    UniqueHandle file(::CreateFileW(filePath.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                    OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    if (!file)
         return 0;
     std::vector<unsigned char> buffer(kCrcChunk);
     uLong crc = ::crc32(0L, Z_NULL, 0);
     for (;;) {
-        const size_t n = std::fread(buffer.data(), 1, buffer.size(), file.Get());
-        if (n > 0)
-            crc = ::crc32(crc, buffer.data(), static_cast<uInt>(n));
-        if (n < buffer.size())
+        DWORD n = 0;
+        if (!::ReadFile(file.Get(), buffer.data(), static_cast<DWORD>(buffer.size()), &n, nullptr))
+            return 0;
+        if (n == 0)
             break;
+        crc = ::crc32(crc, buffer.data(), n);
     }
-    if (std::ferror(file.Get()))
-        return 0;
     return static_cast<uint32_t>(crc);
 }
 

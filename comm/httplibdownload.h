@@ -3,6 +3,7 @@
 // it arrives (nothing is held in memory, any size), and the file's CRC-32.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -17,13 +18,18 @@ enum : int {
     kDownloadNoAnswer = -2,    // DownloadHttps only: no complete answer came back
 };
 
+// The largest piece of the body read at once. Under Wine every socket call is
+// a round trip to the wineserver, so large reads count: a TLS record arrives
+// whole (16 KiB), plain HTTP in up to this many bytes.
+constexpr size_t kDownloadPieceBytes = 65536;
+
 // The caller's side of a download. Both calls come on the downloading thread.
 class DownloadSink {
   public:
     virtual ~DownloadSink() = default;
 
-    // After every piece of the body that the library reads (at most 4096 bytes
-    // each, so about 256 calls per MiB), and only when the server announced a
+    // After every piece of the body that the library reads (at most
+    // kDownloadPieceBytes each, 16 or more calls per MiB), and only when the server announced a
     // Content-Length: received = body bytes so far, total = that length. Never
     // for a chunked body or one that runs to the end of the connection. The
     // download waits for the call, so it must be cheap and must not block;

@@ -7,7 +7,7 @@
 // header tables, whatever the package's size. Any other block (BCJ2, PPMd,
 // other filters) goes through the decoder's whole-block path, which holds the
 // unpacked size of that solid block in one buffer, one block at a time, and
-// refuses blocks larger than 1 GiB.
+// refuses blocks larger than kWholeBlockLimit (128 MiB).
 #pragma once
 
 #include <windows.h>

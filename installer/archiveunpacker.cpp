@@ -16,9 +16,6 @@ namespace vorn {
 namespace {
 
 constexpr size_t kReadBufferBytes = size_t(1) << 18;
-// The whole-block path holds a block's unpacked size at once: a declared size
-// beyond this is refused before anything is allocated, whatever the process.
-constexpr UInt64 kMaxWholeBlockBytes = UInt64(1) << 30;
 
 // The decoder's allocator, counting what it holds so that the peak is known.
 struct CountingAlloc {
@@ -52,6 +49,17 @@ struct CountingAlloc {
         auto* block = static_cast<unsigned char*>(address) - sizeof(max_align_t);
         From(p)->current -= *reinterpret_cast<size_t*>(block);
         std::free(block);
+    }
+};
+
+// Writes the decoder's peak into the caller's figures when it goes.
+struct PeakRecorder {
+    ExtractStats* stats;
+    const CountingAlloc& main;
+    const CountingAlloc& temp;
+    ~PeakRecorder() {
+        if (stats != nullptr)
+            stats->peakDecoderBytes = main.peak + temp.peak;
     }
 };
 
@@ -131,6 +139,8 @@ int Unpack(ISeekInStreamPtr stream, UnpackTarget& target, const ExtractProgress&
     InitCrcTable();
     CountingAlloc mainAlloc;
     CountingAlloc tempAlloc;
+    // The peak is known on every way out, failures included.
+    PeakRecorder recorder{stats, mainAlloc, tempAlloc};
     std::vector<Byte> readBuffer(kReadBufferBytes);
     CLookToRead2 look;
     LookToRead2_CreateVTable(&look, False);
@@ -181,7 +191,7 @@ int Unpack(ISeekInStreamPtr stream, UnpackTarget& target, const ExtractProgress&
             const Byte* data = nullptr;
             size_t size = 0;
             if (fileSize > 0) {
-                if (SzAr_GetFolderUnpackSize(&db.db, block) > kMaxWholeBlockBytes)
+                if (SzAr_GetFolderUnpackSize(&db.db, block) > kWholeBlockLimit)
                     return Fail(L"block too large to unpack whole for", relative[i]);
                 size_t offset = 0;
                 res = SzArEx_Extract(&db, &look.vt, i, &archive.blockIndex_, &archive.block_,
@@ -203,8 +213,6 @@ int Unpack(ISeekInStreamPtr stream, UnpackTarget& target, const ExtractProgress&
         if (SzBitWithVals_Check(&db.Attribs, i))
             target.SetAttributes(relative[i], db.Attribs.Vals[i]);
     }
-    if (stats != nullptr)
-        stats->peakDecoderBytes = mainAlloc.peak + tempAlloc.peak;
     LOG_INFO(L"Extracted %u entries", static_cast<unsigned>(count));
     return EXTRACT_OK;
 }

@@ -16,11 +16,15 @@ enum ExtractResult : int {
     EXTRACT_FAILED = 1,     // any other failure: nothing may be relied on
 };
 
+// The largest block unpacked whole: a 32-bit process seldom finds more
+// contiguous address space, and an archive may declare any size.
+constexpr uint64_t kWholeBlockLimit = uint64_t(128) << 20;
+
 // Called before each entry with the percent done (0 to 99).
 using ExtractProgress = std::function<void(int percent)>;
 
 struct ExtractStats {
-    uint64_t peakDecoderBytes = 0;  // largest amount the decoder held at once
+    uint64_t peakDecoderBytes = 0;  // largest amount the decoder held at once, failures too
     uint64_t largestBlockBytes = 0;
 };
 
@@ -50,7 +54,7 @@ class UnpackTarget {
 // Unpacks the archive read from stream into target. Every name is checked
 // before anything is written; a refused name fails the whole extraction. A
 // block that cannot be decoded piece by piece is unpacked whole only up to
-// 1 GiB.
+// kWholeBlockLimit.
 // Returns EXTRACT_OK or EXTRACT_FAILED; memory running out is a failure too.
 // archiveName names the archive in the log.
 int UnpackArchive(ISeekInStreamPtr stream, UnpackTarget& target, const ExtractProgress& progress,

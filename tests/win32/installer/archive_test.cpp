@@ -264,6 +264,19 @@ TEST(ExtractArchive, OtherCodersUnpackTheWholeBlockAtOnce) {
     DeleteTree(out.Path());
 }
 
+TEST(ExtractArchive, AWholeBlockBeyondTheLimitFailsWithoutItsMemory) {
+    TempDir out;
+    ExtractStats stats;
+    Recorded r;
+    EXPECT_EQ(r.Extract(Archive(L"big-ppmd-huge.7z"), out.Path(), &stats), EXTRACT_FAILED);
+    EXPECT_GT(stats.largestBlockBytes, kWholeBlockLimit);
+    // Refused before the block's buffer was asked for.
+    EXPECT_LT(stats.peakDecoderBytes, 16u << 20);
+    EXPECT_FALSE(test::FileExists(out.File(L"big.txt")));
+    EXPECT_EQ(r.percents, std::vector<int>{0});
+    DeleteTree(out.Path());
+}
+
 TEST(ExtractArchive, MemoryOfASmallPackage) {
     TempDir out;
     ExtractStats stats;

@@ -49,6 +49,20 @@ def replace_once(data, old, new):
     data[at:at + len(old)] = new
 
 
+def number28(value):
+    """A 7z NUMBER of four bytes (values from 2^21 up to 2^28)."""
+    assert (1 << 21) <= value < (1 << 28)
+    return bytes([0xE0 | (value >> 24)]) + struct.pack("<I", value)[:3]
+
+
+def replace_in_header(data, old, new):
+    offset, size = struct.unpack_from("<QQ", data, 12)
+    start = 32 + offset
+    header = data[start:start + size]
+    replace_once(header, old, new)
+    data[start:start + size] = header
+
+
 def utf16(text):
     return text.encode("utf-16-le")
 
@@ -104,7 +118,13 @@ def make_big():
         big[at] ^= 0x55
     save("big-damaged.7z", big)
     save("big-lzma.7z", seven("big-lzma.7z", src, "-m0=LZMA", "-md=1m", "-mx=1"))
-    save("big-ppmd.7z", seven("big-ppmd.7z", src, "-m0=PPMd", "-mx=1"))
+    ppmd = seven("big-ppmd.7z", src, "-m0=PPMd", "-mx=1")
+    save("big-ppmd.7z", ppmd)
+    # The same block declaring 200 MiB, more than is ever unpacked whole.
+    block = sum(os.path.getsize(os.path.join(src, n)) for n in ("big.txt", "small.txt"))
+    replace_in_header(ppmd, number28(block), number28(200 << 20))
+    fix_crcs(ppmd)
+    save("big-ppmd-huge.7z", ppmd)
     shutil.rmtree(src)
 
 
