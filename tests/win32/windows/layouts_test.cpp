@@ -6,7 +6,9 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
+#include <vector>
 
 #include "driver/gui_driver.h"
 #include "installer/messageinfobox.h"
@@ -14,6 +16,7 @@
 #include "installer/vxmessagebox.h"
 #include "support/test_support.h"
 #include "ui/zipresource.h"
+#include "util/string_util.h"
 #include "windows/window_host.h"
 
 namespace {
@@ -222,6 +225,58 @@ TEST(Layouts, VXMessageBox) {
     EXPECT_NE(s.shot.At(142, 93), kBoxBack) << "icon missing";
     ExpectRoundCorners(s, kBoxBack);
     Close(s);
+}
+
+// What every layout draws, pixel for pixel, as a fingerprint of its first
+// frame: hidden, on this thread, before any timer could advance the animation.
+struct Rendering {
+    const wchar_t* name;
+    WindowThread::Factory make;
+    uint64_t fingerprint;
+};
+
+uint64_t Fingerprint(const std::vector<uint32_t>& pixels, int width, int height) {
+    uint64_t h = 1469598103934665603ull;  // FNV-1a over the colours, alpha left out
+    auto mix = [&h](uint32_t v) {
+        for (int i = 0; i < 4; ++i) {
+            h ^= (v >> (8 * i)) & 0xFF;
+            h *= 1099511628211ull;
+        }
+    };
+    mix(static_cast<uint32_t>(width));
+    mix(static_cast<uint32_t>(height));
+    for (uint32_t p : pixels)
+        mix(p & 0x00FFFFFF);
+    return h;
+}
+
+bool RenderHidden(TavroLib::WindowImplBase& window, Capture& out) {
+    vorn::test::InitToolkit();
+    const DWORD kHiddenStyle = 0x10CE0000 & ~WS_VISIBLE;
+    if (window.Create(nullptr, L"Velto加速器安装程序", kHiddenStyle, 0x100, CW_USEDEFAULT,
+                      CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT) == nullptr)
+        return false;
+    return window.GetPaintManager().RenderToPixels(out.pixels, out.width, out.height);
+}
+
+TEST(Layouts, PixelsStayAsTheyWere) {
+    const Rendering renderings[] = {
+        {L"CheckWnd", Layout(L"CheckWndUI", L"CheckWnd.xml"), 0xea4dbcb529251ff7ull},
+        {L"InstallWnd", Layout(L"InstallWndUI", L"InstallWnd.xml"), 0x467398138f038f74ull},
+        {L"ProcessWnd", Layout(L"ProcessWndUI", L"ProcessWnd.xml"), 0x462d351de87667b1ull},
+        {L"CompleteWnd", Layout(L"CompleteWndUI", L"CompleteWnd.xml"), 0x6025bd44d2cedc70ull},
+        {L"StartUpdateWnd", Layout(L"StartUpdateWndUI", L"StartUpdateWnd.xml"), 0x6025bd44d2cedc70ull},
+        {L"MessageInfoBox", [] { return std::make_unique<MessageInfoBox>(); }, 0x37909afdacd4d8feull},
+        {L"VXMessageBox", [] { return std::make_unique<VXMessageBox>(); }, 0x9c8cd6f6284b4213ull},
+    };
+    for (const Rendering& r : renderings) {
+        std::unique_ptr<TavroLib::WindowImplBase> window = r.make();
+        Capture shot;
+        ASSERT_TRUE(RenderHidden(*window, shot)) << "cannot render " << vorn::WideToUtf8(r.name);
+        const uint64_t got = Fingerprint(shot.pixels, shot.width, shot.height);
+        EXPECT_EQ(got, r.fingerprint) << vorn::WideToUtf8(r.name) << " draws differently: 0x"
+                                      << std::hex << got;
+    }
 }
 
 // The executable carries the archive as ZIPRES 102 in Chinese (PRC), small
