@@ -240,8 +240,9 @@ bool CInstallWnd::OnInstallClick(void* param) {
 void CInstallWnd::ApplyLayoutState(bool expanded) {
     RECT rc{};
     if (m_hWnd != nullptr && ::GetWindowRect(m_hWnd, &rc)) {
-        ::MoveWindow(m_hWnd, rc.left, rc.top, kWidth, expanded ? kExpandedHeight : kCollapsedHeight,
-                     TRUE);
+        const TavroLib::DpiScale& scale = m_paintManager.GetScale();
+        ::MoveWindow(m_hWnd, rc.left, rc.top, scale.ToDevice(kWidth),
+                     scale.ToDevice(expanded ? kExpandedHeight : kCollapsedHeight), TRUE);
     }
     for (const ControlState& s : expanded ? kExpanded : kCollapsed) {
         CControlUI* control = FindControl(s.name);

@@ -308,7 +308,12 @@ bool CControlUI::DrawImage(PaintContext& ctx, const std::wstring& image) {
     ImageAttr attr;
     if (!ParseImageAttr(image.c_str(), attr))
         return false;
-    std::shared_ptr<const SkinImage> img = GetCachedImage(attr.file);
+    std::shared_ptr<const SkinImage> img;
+    // Above 96 DPI the skin's double-size rendering is sharper, where there is one.
+    if (m_manager != nullptr && m_manager->GetScale().Dpi() > kDefaultDpi)
+        img = GetCachedImage(HighResolutionName(attr.file));
+    if (!img)
+        img = GetCachedImage(attr.file);
     if (!img)
         return false;  // a missing image draws nothing
     RECT dest = m_rect;
@@ -316,7 +321,7 @@ bool CControlUI::DrawImage(PaintContext& ctx, const std::wstring& image) {
         dest = {m_rect.left + attr.dest.left, m_rect.top + attr.dest.top,
                 m_rect.left + attr.dest.right, m_rect.top + attr.dest.bottom};
     }
-    Render::DrawImage(ctx, *img, dest);
+    Render::DrawImage(ctx, img, dest);
     return true;
 }
 

@@ -89,6 +89,8 @@ class CControlUI {
 
     // Called once the control belongs to a manager.
     virtual void OnInit();
+    // Called when the window's DPI has changed, after its fonts were made anew.
+    virtual void OnScaleChanged() {}
     void Event(ControlEvent& event);
     virtual void OnEvent(ControlEvent& event);
     virtual void Paint(PaintContext& ctx, const RECT& rcPaint);

@@ -5,8 +5,10 @@ list(APPEND UI_CORE_SOURCES
     control.cpp
     delegate.cpp
     dialogbuilder.cpp
+    dpiscale.cpp
     edit.cpp
     gifanim.cpp
+    imagescaler.cpp
     label.cpp
     nativeedit.cpp
     nativewindow.cpp

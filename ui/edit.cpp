@@ -43,22 +43,33 @@ HWND CEditUI::GetNativeWindow() const {
 }
 
 RECT CEditUI::GetNativeRect() const {
-    RECT rc = m_rect;
-    const int inset = m_borderSize + 4;
+    const DpiScale scale = m_manager != nullptr ? m_manager->GetScale() : DpiScale();
+    const RECT outer = scale.ToDevice(m_rect);
+    const int border = scale.ToDeviceWidth(m_borderSize);
+    RECT rc = outer;
+    const int inset = border + scale.ToDevice(4);
     rc.left += inset;
     rc.right -= inset;
-    int h = 16;
+    int h = scale.ToDevice(16);
     if (m_manager != nullptr) {
         if (const FontInfo* f = m_manager->ResolveFont(m_font))
-            h = f->metrics.tmHeight + 2;
+            h = f->metrics.tmHeight + scale.ToDevice(2);
     }
-    const int avail = (m_rect.bottom - m_rect.top) - 2 * m_borderSize;
+    const int avail = (outer.bottom - outer.top) - 2 * border;
     h = std::max(1, std::min(h, avail));
-    rc.top = m_rect.top + m_borderSize + (avail - h) / 2;
+    rc.top = outer.top + border + (avail - h) / 2;
     rc.bottom = rc.top + h;
     if (rc.right < rc.left)
         rc.right = rc.left;
     return rc;
+}
+
+void CEditUI::OnScaleChanged() {
+    if (m_native == nullptr || m_manager == nullptr)
+        return;
+    if (HFONT font = m_manager->GetFont(m_font))
+        ::SendMessageW(m_native->GetHandle(), WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
+    m_native->Move(GetNativeRect());
 }
 
 void CEditUI::SetPos(RECT rc, bool invalidate) {

@@ -27,8 +27,9 @@ class CEditUI : public CLabelUI {
     void SetVisible(bool visible = true) override;
     void SetAttribute(const wchar_t* attribute, const wchar_t* value) override;
     void OnEvent(ControlEvent& event) override;
+    void OnScaleChanged() override;  // the native window takes the new font and place
 
-    // The rectangle of the native window, in client coordinates.
+    // The rectangle of the native window, in client pixels.
     RECT GetNativeRect() const;
     HWND GetNativeWindow() const;
     // Called by the native window: its text is kept and it is gone.

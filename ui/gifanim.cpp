@@ -59,14 +59,19 @@ bool CGifAnimUI::LoadFrames() {
         return false;
     }
     m_decoder = std::move(gif);
-    m_frame = 0;
-    m_decoder->DecodeFrame(0);
+    DecodeFrame(0);
     m_loaded = true;
     if (m_autoSize) {
         SetFixedWidth(std::min(m_decoder->Width(), kMaxWindowExtent));
         SetFixedHeight(std::min(m_decoder->Height(), kMaxWindowExtent));
     }
     return true;
+}
+
+void CGifAnimUI::DecodeFrame(size_t frame) {
+    m_frame = frame;
+    m_decoder->DecodeFrame(frame);
+    ++m_decoded;
 }
 
 void CGifAnimUI::OnInit() {
@@ -101,8 +106,7 @@ void CGifAnimUI::Pause() {
 void CGifAnimUI::Stop() {
     Pause();
     if (m_decoder && m_frame != 0) {
-        m_frame = 0;
-        m_decoder->DecodeFrame(0);
+        DecodeFrame(0);
         Invalidate();
     }
 }
@@ -120,8 +124,7 @@ void CGifAnimUI::OnEvent(ControlEvent& event) {
         if (!m_playing || !m_decoder)
             return;
         const size_t count = m_decoder->FrameCount();
-        m_frame = (m_frame + 1) % count;
-        m_decoder->DecodeFrame(m_frame);
+        DecodeFrame((m_frame + 1) % count);
         Invalidate();
         // Each frame stays for its own delay.
         ScheduleNextFrame();
@@ -134,7 +137,8 @@ void CGifAnimUI::PaintBackgroundImage(PaintContext& ctx) {
     if (!LoadFrames())
         return;
     // Frames are stretched over the control.
-    Render::DrawPixels(ctx, m_decoder->Canvas(), m_decoder->Width(), m_decoder->Height(), m_rect);
+    Render::DrawPixels(ctx, m_decoder->Canvas(), m_decoder->Width(), m_decoder->Height(), m_rect,
+                       &m_scaled, m_decoded);
 }
 
 }  // namespace TavroLib

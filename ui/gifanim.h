@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "ui/control.h"
+#include "ui/renderer.h"
 
 namespace TavroLib {
 
@@ -33,9 +34,12 @@ class CGifAnimUI : public CControlUI {
     void PaintBackgroundImage(PaintContext& ctx) override;
     bool LoadFrames();
     void ScheduleNextFrame();
+    void DecodeFrame(size_t frame);
 
     std::unique_ptr<CGifDecoder> m_decoder;
     size_t m_frame = 0;
+    size_t m_decoded = 0;  // counts the frames decoded, so that a scaled copy knows its age
+    ScaledFrame m_scaled;  // the current frame at the window's DPI
     bool m_loaded = false;
     bool m_loadFailed = false;
     bool m_autoPlay = true;

@@ -17,6 +17,7 @@ namespace {
 
 constexpr int kMaxFonts = 256;
 constexpr int kMaxFontSize = 500;
+constexpr int kToolTipWidth = 400;
 
 struct Globals {
     std::mutex lock;
@@ -146,6 +147,47 @@ void CPaintManagerUI::BindWindow(HWND hWnd) {
         RegisterManager(this);
     }
     EnsureGdiplus();
+    if (hWnd != nullptr)
+        SetDpi(WindowDpi(hWnd));
+}
+
+void CPaintManagerUI::SetDpi(int dpi) {
+    const DpiScale scale(dpi);
+    if (scale.Dpi() == m_scale.Dpi())
+        return;
+    m_scale = scale;
+    for (auto& f : m_fonts) {
+        // A font that cannot be made at the new size keeps the old one.
+        FontInfo fresh = *f;
+        if (MakeFont(fresh)) {
+            ::DeleteObject(f->handle);
+            *f = fresh;
+        }
+    }
+    if (m_systemFont && m_systemFont->handle)
+        ::DeleteObject(m_systemFont->handle);
+    m_systemFont.reset();
+    if (m_toolTipWnd != nullptr) {
+        const FontInfo* font = GetFontAt(m_defaultFont) ? GetFontAt(m_defaultFont) : GetFontAt(0);
+        if (font != nullptr && font->handle != nullptr)
+            ::SendMessageW(m_toolTipWnd, WM_SETFONT, reinterpret_cast<WPARAM>(font->handle), FALSE);
+        ::SendMessageW(m_toolTipWnd, TTM_SETMAXTIPWIDTH, 0, m_scale.ToDevice(kToolTipWidth));
+    }
+    m_scaledImages.Clear();
+    FreeBackBuffer();
+    if (m_root != nullptr) {
+        m_root->ForEach(
+            [](CControlUI* c, void*) {
+                c->OnScaleChanged();
+                return true;
+            },
+            nullptr);
+    }
+    RequestLayout();
+}
+
+POINT CPaintManagerUI::ClientPoint(LPARAM lParam) const {
+    return m_scale.ToLogical(POINT{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
 }
 
 bool CPaintManagerUI::IsWindowThread() const {
@@ -190,7 +232,8 @@ void CPaintManagerUI::SetInitialSize(int cx, int cy) {
     m_initialSize.cx = std::clamp(cx, 0, kMaxWindowExtent);
     m_initialSize.cy = std::clamp(cy, 0, kMaxWindowExtent);
     if (m_root == nullptr && m_window != nullptr && m_initialSize.cx > 0 && m_initialSize.cy > 0) {
-        ::SetWindowPos(m_window, nullptr, 0, 0, m_initialSize.cx, m_initialSize.cy,
+        const SIZE pixels = m_scale.ToDevice(m_initialSize);
+        ::SetWindowPos(m_window, nullptr, 0, 0, pixels.cx, pixels.cy,
                        SWP_NOZORDER | SWP_NOMOVE | SWP_NOACTIVATE);
     }
 }
@@ -226,19 +269,30 @@ int CPaintManagerUI::AddFont(const wchar_t* face, int size, bool bold, bool unde
     lf.lfUnderline = underline ? TRUE : FALSE;
     lf.lfItalic = italic ? TRUE : FALSE;
     lf.lfQuality = ANTIALIASED_QUALITY;
-    HFONT font = ::CreateFontIndirectW(&lf);
-    if (font == nullptr)
-        return -1;
     auto info = std::make_unique<FontInfo>();
-    info->handle = font;
+    info->layoutFont = lf;
     info->face = lf.lfFaceName;
     info->pixelSize = -lf.lfHeight;
     info->bold = bold;
     info->underline = underline;
     info->italic = italic;
-    MeasureFont(*info);
+    if (!MakeFont(*info))
+        return -1;
     m_fonts.push_back(std::move(info));
     return GetFontCount() - 1;
+}
+
+bool CPaintManagerUI::MakeFont(FontInfo& info) const {
+    LOGFONTW lf = info.layoutFont;
+    // Heights in pixels of the window's DPI; a character height stays negative.
+    lf.lfHeight =
+        lf.lfHeight < 0 ? -m_scale.ToDeviceWidth(-lf.lfHeight) : m_scale.ToDeviceWidth(lf.lfHeight);
+    HFONT font = ::CreateFontIndirectW(&lf);
+    if (font == nullptr)
+        return false;
+    info.handle = font;
+    MeasureFont(info);
+    return true;
 }
 
 const FontInfo* CPaintManagerUI::GetFontAt(int index) const {
@@ -355,8 +409,10 @@ void CPaintManagerUI::Invalidate() {
 }
 
 void CPaintManagerUI::Invalidate(const RECT& rc) {
-    if (m_window != nullptr)
-        ::InvalidateRect(m_window, &rc, FALSE);
+    if (m_window == nullptr)
+        return;
+    const RECT pixels = m_scale.ToDevice(rc);
+    ::InvalidateRect(m_window, &pixels, FALSE);
 }
 
 void CPaintManagerUI::UpdateLayout() {
@@ -367,7 +423,7 @@ void CPaintManagerUI::UpdateLayout() {
     if (rc.right <= rc.left || rc.bottom <= rc.top)
         return;  // minimised
     m_layoutNeeded = false;
-    m_root->SetPos(rc, false);
+    m_root->SetPos(m_scale.ToLogicalCover(rc), false);
 }
 
 void CPaintManagerUI::SetFocus(CControlUI* control) {
@@ -566,13 +622,16 @@ void CPaintManagerUI::PaintTo(HDC hdc, const RECT& rcPaint, int width, int heigh
     ctx.bits = static_cast<uint32_t*>(bits);
     ctx.bitsWidth = width;
     ctx.bitsHeight = height;
+    ctx.scale = m_scale;
+    ctx.images = &m_scaledImages;
     graphics.SetClip(Gdiplus::Rect(static_cast<INT>(rcPaint.left), static_cast<INT>(rcPaint.top),
                                    static_cast<INT>(rcPaint.right - rcPaint.left),
                                    static_cast<INT>(rcPaint.bottom - rcPaint.top)));
     // Where no control paints, the window is black.
-    Render::FillRect(ctx, RECT{0, 0, width, height}, 0xFF000000, SIZE{0, 0});
+    Render::FillRect(ctx, m_scale.ToLogicalCover(RECT{0, 0, width, height}), 0xFF000000,
+                     SIZE{0, 0});
     if (m_root != nullptr)
-        m_root->Paint(ctx, rcPaint);
+        m_root->Paint(ctx, m_scale.ToLogicalCover(rcPaint));
     graphics.Flush(Gdiplus::FlushIntentionSync);
 }
 
@@ -633,7 +692,7 @@ void CPaintManagerUI::ShowToolTip(CControlUI* control) {
         m_toolInfo.hinst = GetModule();
         m_toolInfo.lpszText = const_cast<wchar_t*>(L"");
         ::SendMessageW(m_toolTipWnd, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&m_toolInfo));
-        ::SendMessageW(m_toolTipWnd, TTM_SETMAXTIPWIDTH, 0, 400);
+        ::SendMessageW(m_toolTipWnd, TTM_SETMAXTIPWIDTH, 0, m_scale.ToDevice(kToolTipWidth));
         // The layout's face, not the system's: its texts are written for it
         // (the system font may lack their characters).
         const FontInfo* font = GetFontAt(m_defaultFont);
@@ -646,11 +705,12 @@ void CPaintManagerUI::ShowToolTip(CControlUI* control) {
     m_toolTipControl = control;
     m_toolTipText = control->GetToolTip();
     m_toolInfo.lpszText = const_cast<wchar_t*>(m_toolTipText.c_str());
-    m_toolInfo.rect = control->GetPos();
+    m_toolInfo.rect = m_scale.ToDevice(control->GetPos());
     ::SendMessageW(m_toolTipWnd, TTM_UPDATETIPTEXTW, 0, reinterpret_cast<LPARAM>(&m_toolInfo));
-    POINT pt = m_lastMouse;
+    // Below and to the right of the pointer, clear of it.
+    POINT pt{m_scale.ToDevice(m_lastMouse.x + 12), m_scale.ToDevice(m_lastMouse.y + 20)};
     ::ClientToScreen(m_window, &pt);
-    ::SendMessageW(m_toolTipWnd, TTM_TRACKPOSITION, 0, MAKELPARAM(pt.x + 12, pt.y + 20));
+    ::SendMessageW(m_toolTipWnd, TTM_TRACKPOSITION, 0, MAKELPARAM(pt.x, pt.y));
     ::SendMessageW(m_toolTipWnd, TTM_TRACKACTIVATE, TRUE, reinterpret_cast<LPARAM>(&m_toolInfo));
 }
 
@@ -719,7 +779,7 @@ bool CPaintManagerUI::MessageHandler(UINT uMsg, WPARAM wParam, LPARAM lParam, LR
                 ::TrackMouseEvent(&tme);
                 m_trackingMouse = true;
             }
-            const POINT pt{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
+            const POINT pt = ClientPoint(lParam);
             m_lastMouse = pt;
             CControlUI* control = FindControl(pt);
             UpdateHot(control, pt, ::GetTickCount());
@@ -740,7 +800,7 @@ bool CPaintManagerUI::MessageHandler(UINT uMsg, WPARAM wParam, LPARAM lParam, LR
         }
         case WM_MOUSEHOVER: {
             m_trackingMouse = false;  // the next move asks for hover again
-            const POINT pt{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
+            const POINT pt = ClientPoint(lParam);
             m_lastMouse = pt;
             if (CControlUI* control = FindControl(pt))
                 ShowToolTip(control);
@@ -749,7 +809,7 @@ bool CPaintManagerUI::MessageHandler(UINT uMsg, WPARAM wParam, LPARAM lParam, LR
         case WM_LBUTTONDOWN:
         case WM_LBUTTONDBLCLK: {
             ::SetFocus(m_window);
-            const POINT pt{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
+            const POINT pt = ClientPoint(lParam);
             m_lastMouse = pt;
             HideToolTip();
             CControlUI* control = FindControl(pt);
@@ -768,7 +828,7 @@ bool CPaintManagerUI::MessageHandler(UINT uMsg, WPARAM wParam, LPARAM lParam, LR
             return true;
         }
         case WM_LBUTTONUP: {
-            const POINT pt{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
+            const POINT pt = ClientPoint(lParam);
             m_lastMouse = pt;
             CControlUI* control = m_pressed;
             m_pressed = nullptr;
@@ -787,6 +847,7 @@ bool CPaintManagerUI::MessageHandler(UINT uMsg, WPARAM wParam, LPARAM lParam, LR
             POINT pt;
             ::GetCursorPos(&pt);
             ::ScreenToClient(m_window, &pt);
+            pt = m_scale.ToLogical(pt);
             CControlUI* control = FindControl(pt);
             if (control == nullptr || (control->GetInputFlags() & kSetsCursor) == 0)
                 return false;

@@ -13,6 +13,8 @@
 #include <string>
 #include <vector>
 
+#include "ui/dpiscale.h"
+#include "ui/imagescaler.h"
 #include "ui/types.h"
 
 namespace TavroLib {
@@ -20,13 +22,14 @@ namespace TavroLib {
 class CControlUI;
 
 struct FontInfo {
-    HFONT handle = nullptr;
+    HFONT handle = nullptr;  // at the window's DPI
     std::wstring face;
-    int pixelSize = 0;  // character height in pixels
+    int pixelSize = 0;  // character height in layout units
     bool bold = false;
     bool underline = false;
     bool italic = false;
-    TEXTMETRICW metrics{};
+    TEXTMETRICW metrics{};  // pixels of the window's DPI
+    LOGFONTW layoutFont{};  // as the layout asked for it, in layout units
 };
 
 class CPaintManagerUI {
@@ -60,11 +63,18 @@ class CPaintManagerUI {
     bool HoldsControl(const CControlUI* control) const;
     HWND GetToolTipWindow() const { return m_toolTipWnd; }
     POINT GetMousePos() const { return m_lastMouse; }
+    // The client area in pixels.
     SIZE GetClientSize() const;
 
-    // Window attributes of the layout.
+    // Layout units against the window's pixels. Bound to a window, the
+    // manager takes the window's DPI; SetDpi follows a change of it (fonts,
+    // cached images and native child windows are made anew).
+    const DpiScale& GetScale() const { return m_scale; }
+    void SetDpi(int dpi);
+
+    // Window attributes of the layout, in layout units.
     SIZE GetInitialSize() const { return m_initialSize; }
-    void SetInitialSize(int cx, int cy);  // also resizes the window
+    void SetInitialSize(int cx, int cy);  // also resizes the window (to its pixels)
     RECT GetResizeBorder() const { return m_resizeBorder; }
     void SetResizeBorder(const RECT& rc) { m_resizeBorder = rc; }
     RECT GetCaptionArea() const { return m_captionArea; }
@@ -147,6 +157,9 @@ class CPaintManagerUI {
     void ShowToolTip(CControlUI* control);
     void HideToolTip();
     void FreeFonts();
+    bool MakeFont(FontInfo& info) const;
+    // A point of a mouse message, in layout units.
+    POINT ClientPoint(LPARAM lParam) const;
 
     HWND m_window = nullptr;
     HWND m_toolTipWnd = nullptr;
@@ -175,6 +188,8 @@ class CPaintManagerUI {
     RECT m_captionArea{};
     bool m_shadow = false;
 
+    DpiScale m_scale;
+    ScaledImageCache m_scaledImages;
     std::vector<std::unique_ptr<FontInfo>> m_fonts;
     int m_defaultFont = -1;
     std::unique_ptr<FontInfo> m_systemFont;

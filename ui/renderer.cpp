@@ -2,6 +2,7 @@
 
 #include "ui/gdiplusapi.h"
 
+#include "ui/imagescaler.h"
 #include "ui/paintmanager.h"
 #include "ui/resources.h"
 
@@ -45,90 +46,16 @@ bool DirectTarget(PaintContext& ctx, const RECT& rc, RECT& out) {
     return true;
 }
 
-}  // namespace
-
-ClipScope::ClipScope(PaintContext& ctx, const RECT& rc) : ctx_(ctx), oldClip_(ctx.clip) {
-    if (!::IntersectRect(&ctx_.clip, &oldClip_, &rc))
-        ctx_.clip = RECT{};
-    if (ctx_.graphics == nullptr)
-        return;
-    state_ = ctx_.graphics->Save();
-    ctx_.graphics->IntersectClip(Gdiplus::Rect(rc.left, rc.top,
-                                               std::max<LONG>(0, rc.right - rc.left),
-                                               std::max<LONG>(0, rc.bottom - rc.top)));
+// Corner sizes in pixels; a rounded corner stays rounded.
+SIZE DeviceRound(const PaintContext& ctx, SIZE round) {
+    if (round.cx <= 0 || round.cy <= 0)
+        return round;
+    return SIZE{ctx.scale.ToDeviceWidth(round.cx), ctx.scale.ToDeviceWidth(round.cy)};
 }
 
-ClipScope::~ClipScope() {
-    ctx_.clip = oldClip_;
-    if (ctx_.graphics != nullptr)
-        ctx_.graphics->Restore(state_);
-}
-
-namespace Render {
-
-void FillRect(PaintContext& ctx, const RECT& rc, DWORD argb, SIZE round) {
-    if (ctx.graphics == nullptr || Empty(rc) || (argb >> 24) == 0)
-        return;
-    RECT direct;
-    if ((argb >> 24) == 0xFF && (round.cx <= 0 || round.cy <= 0)) {
-        if (DirectTarget(ctx, rc, direct)) {
-            for (LONG y = direct.top; y < direct.bottom; ++y) {
-                uint32_t* row = ctx.bits + static_cast<size_t>(y) * ctx.bitsWidth;
-                std::fill(row + direct.left, row + direct.right, static_cast<uint32_t>(argb));
-            }
-        }
-        return;
-    }
-    Gdiplus::SolidBrush brush(ToColor(argb));
-    const Gdiplus::REAL w = static_cast<Gdiplus::REAL>(rc.right - rc.left);
-    const Gdiplus::REAL h = static_cast<Gdiplus::REAL>(rc.bottom - rc.top);
-    if (round.cx > 0 && round.cy > 0) {
-        Gdiplus::GraphicsPath path;
-        RoundPath(path, static_cast<Gdiplus::REAL>(rc.left), static_cast<Gdiplus::REAL>(rc.top), w,
-                  h, static_cast<Gdiplus::REAL>(round.cx), static_cast<Gdiplus::REAL>(round.cy));
-        ctx.graphics->SetSmoothingMode(Gdiplus::SmoothingModeAntiAlias);
-        ctx.graphics->FillPath(&brush, &path);
-        ctx.graphics->SetSmoothingMode(Gdiplus::SmoothingModeNone);
-    } else {
-        ctx.graphics->FillRectangle(&brush, static_cast<INT>(rc.left), static_cast<INT>(rc.top),
-                                    static_cast<INT>(rc.right - rc.left),
-                                    static_cast<INT>(rc.bottom - rc.top));
-    }
-}
-
-void DrawBorder(PaintContext& ctx, const RECT& rc, int size, DWORD argb, SIZE round) {
-    if (ctx.graphics == nullptr || Empty(rc) || size <= 0 || (argb >> 24) == 0)
-        return;
-    Gdiplus::Pen pen(ToColor(argb), static_cast<Gdiplus::REAL>(size));
-    // The pen is centred on the path and pixel centres lie on whole
-    // coordinates: a path inset by half the width less half a pixel puts the
-    // line on the outermost `size` pixels. Inset by a full half, the right and
-    // bottom lines would fall outside the control and the others one pixel in.
-    const Gdiplus::REAL inset = (size - 1) / 2.0f;
-    const Gdiplus::REAL x = rc.left + inset, y = rc.top + inset;
-    const Gdiplus::REAL w = rc.right - rc.left - static_cast<Gdiplus::REAL>(size);
-    const Gdiplus::REAL h = rc.bottom - rc.top - static_cast<Gdiplus::REAL>(size);
-    if (w <= 0 || h <= 0)
-        return;
-    if (round.cx > 0 && round.cy > 0) {
-        Gdiplus::GraphicsPath path;
-        RoundPath(path, x, y, w, h, static_cast<Gdiplus::REAL>(round.cx),
-                  static_cast<Gdiplus::REAL>(round.cy));
-        ctx.graphics->SetSmoothingMode(Gdiplus::SmoothingModeAntiAlias);
-        ctx.graphics->DrawPath(&pen, &path);
-        ctx.graphics->SetSmoothingMode(Gdiplus::SmoothingModeNone);
-    } else {
-        // Square: four strips, exactly inside the rectangle.
-        Gdiplus::SolidBrush brush(ToColor(argb));
-        const INT l = rc.left, t = rc.top, rw = rc.right - rc.left, rh = rc.bottom - rc.top;
-        ctx.graphics->FillRectangle(&brush, l, t, rw, size);
-        ctx.graphics->FillRectangle(&brush, l, rc.bottom - size, rw, size);
-        ctx.graphics->FillRectangle(&brush, l, t, size, rh);
-        ctx.graphics->FillRectangle(&brush, rc.right - size, t, size, rh);
-    }
-}
-
-void DrawPixels(PaintContext& ctx, const void* pixels, int width, int height, const RECT& dest) {
+// Pixels (premultiplied) into a rectangle of pixels: copied where the sizes
+// agree, stretched by GDI+ otherwise.
+void DrawPixelsAt(PaintContext& ctx, const void* pixels, int width, int height, const RECT& dest) {
     if (ctx.graphics == nullptr || pixels == nullptr || width <= 0 || height <= 0 || Empty(dest))
         return;
     RECT direct;
@@ -175,14 +102,140 @@ void DrawPixels(PaintContext& ctx, const void* pixels, int width, int height, co
     ctx.graphics->SetPixelOffsetMode(Gdiplus::PixelOffsetModeDefault);
 }
 
-void DrawImage(PaintContext& ctx, const SkinImage& image, const RECT& dest) {
-    if (image.pixels.empty())
+}  // namespace
+
+ClipScope::ClipScope(PaintContext& ctx, const RECT& units) : ctx_(ctx), oldClip_(ctx.clip) {
+    const RECT rc = ctx.scale.ToDevice(units);
+    if (!::IntersectRect(&ctx_.clip, &oldClip_, &rc))
+        ctx_.clip = RECT{};
+    if (ctx_.graphics == nullptr)
         return;
-    DrawPixels(ctx, image.pixels.data(), image.width, image.height, dest);
+    state_ = ctx_.graphics->Save();
+    ctx_.graphics->IntersectClip(Gdiplus::Rect(rc.left, rc.top,
+                                               std::max<LONG>(0, rc.right - rc.left),
+                                               std::max<LONG>(0, rc.bottom - rc.top)));
 }
 
-void DrawText(PaintContext& ctx, const std::wstring& text, const RECT& rc, const FontInfo* font,
+ClipScope::~ClipScope() {
+    ctx_.clip = oldClip_;
+    if (ctx_.graphics != nullptr)
+        ctx_.graphics->Restore(state_);
+}
+
+namespace Render {
+
+void FillRect(PaintContext& ctx, const RECT& units, DWORD argb, SIZE round) {
+    const RECT rc = ctx.scale.ToDevice(units);
+    round = DeviceRound(ctx, round);
+    if (ctx.graphics == nullptr || Empty(rc) || (argb >> 24) == 0)
+        return;
+    RECT direct;
+    if ((argb >> 24) == 0xFF && (round.cx <= 0 || round.cy <= 0)) {
+        if (DirectTarget(ctx, rc, direct)) {
+            for (LONG y = direct.top; y < direct.bottom; ++y) {
+                uint32_t* row = ctx.bits + static_cast<size_t>(y) * ctx.bitsWidth;
+                std::fill(row + direct.left, row + direct.right, static_cast<uint32_t>(argb));
+            }
+        }
+        return;
+    }
+    Gdiplus::SolidBrush brush(ToColor(argb));
+    const Gdiplus::REAL w = static_cast<Gdiplus::REAL>(rc.right - rc.left);
+    const Gdiplus::REAL h = static_cast<Gdiplus::REAL>(rc.bottom - rc.top);
+    if (round.cx > 0 && round.cy > 0) {
+        Gdiplus::GraphicsPath path;
+        RoundPath(path, static_cast<Gdiplus::REAL>(rc.left), static_cast<Gdiplus::REAL>(rc.top), w,
+                  h, static_cast<Gdiplus::REAL>(round.cx), static_cast<Gdiplus::REAL>(round.cy));
+        ctx.graphics->SetSmoothingMode(Gdiplus::SmoothingModeAntiAlias);
+        ctx.graphics->FillPath(&brush, &path);
+        ctx.graphics->SetSmoothingMode(Gdiplus::SmoothingModeNone);
+    } else {
+        ctx.graphics->FillRectangle(&brush, static_cast<INT>(rc.left), static_cast<INT>(rc.top),
+                                    static_cast<INT>(rc.right - rc.left),
+                                    static_cast<INT>(rc.bottom - rc.top));
+    }
+}
+
+void DrawBorder(PaintContext& ctx, const RECT& units, int size, DWORD argb, SIZE round) {
+    const RECT rc = ctx.scale.ToDevice(units);
+    size = ctx.scale.ToDeviceWidth(size);
+    round = DeviceRound(ctx, round);
+    if (ctx.graphics == nullptr || Empty(rc) || size <= 0 || (argb >> 24) == 0)
+        return;
+    Gdiplus::Pen pen(ToColor(argb), static_cast<Gdiplus::REAL>(size));
+    // The pen is centred on the path and pixel centres lie on whole
+    // coordinates: a path inset by half the width less half a pixel puts the
+    // line on the outermost `size` pixels. Inset by a full half, the right and
+    // bottom lines would fall outside the control and the others one pixel in.
+    const Gdiplus::REAL inset = (size - 1) / 2.0f;
+    const Gdiplus::REAL x = rc.left + inset, y = rc.top + inset;
+    const Gdiplus::REAL w = rc.right - rc.left - static_cast<Gdiplus::REAL>(size);
+    const Gdiplus::REAL h = rc.bottom - rc.top - static_cast<Gdiplus::REAL>(size);
+    if (w <= 0 || h <= 0)
+        return;
+    if (round.cx > 0 && round.cy > 0) {
+        Gdiplus::GraphicsPath path;
+        RoundPath(path, x, y, w, h, static_cast<Gdiplus::REAL>(round.cx),
+                  static_cast<Gdiplus::REAL>(round.cy));
+        ctx.graphics->SetSmoothingMode(Gdiplus::SmoothingModeAntiAlias);
+        ctx.graphics->DrawPath(&pen, &path);
+        ctx.graphics->SetSmoothingMode(Gdiplus::SmoothingModeNone);
+    } else {
+        // Square: four strips, exactly inside the rectangle.
+        Gdiplus::SolidBrush brush(ToColor(argb));
+        const INT l = rc.left, t = rc.top, rw = rc.right - rc.left, rh = rc.bottom - rc.top;
+        ctx.graphics->FillRectangle(&brush, l, t, rw, size);
+        ctx.graphics->FillRectangle(&brush, l, rc.bottom - size, rw, size);
+        ctx.graphics->FillRectangle(&brush, l, t, size, rh);
+        ctx.graphics->FillRectangle(&brush, rc.right - size, t, size, rh);
+    }
+}
+
+void DrawPixels(PaintContext& ctx, const void* pixels, int width, int height, const RECT& units,
+                ScaledFrame* frame, size_t version) {
+    const RECT dest = ctx.scale.ToDevice(units);
+    const int w = dest.right - dest.left, h = dest.bottom - dest.top;
+    if (ctx.scale.IsUnscaled() || (w == width && h == height) || pixels == nullptr || width <= 0 ||
+        height <= 0 || w <= 0 || h <= 0) {
+        DrawPixelsAt(ctx, pixels, width, height, dest);
+        return;
+    }
+    ScaledFrame local;
+    ScaledFrame& f = frame != nullptr ? *frame : local;
+    if (f.source != pixels || f.version != version || f.width != w || f.height != h ||
+        f.pixels.empty()) {
+        f.source = pixels;
+        f.version = version;
+        f.width = w;
+        f.height = h;
+        if (!ResamplePixels(static_cast<const uint32_t*>(pixels), width, height, w, h, f.pixels)) {
+            f.source = nullptr;
+            DrawPixelsAt(ctx, pixels, width, height, dest);  // no memory: GDI+ stretches it
+            return;
+        }
+    }
+    DrawPixelsAt(ctx, f.pixels.data(), w, h, dest);
+}
+
+void DrawImage(PaintContext& ctx, const std::shared_ptr<const SkinImage>& image,
+               const RECT& units) {
+    if (!image || image->pixels.empty())
+        return;
+    const RECT dest = ctx.scale.ToDevice(units);
+    const int w = dest.right - dest.left, h = dest.bottom - dest.top;
+    if (!ctx.scale.IsUnscaled() && ctx.images != nullptr && w > 0 && h > 0 &&
+        (w != image->width || h != image->height)) {
+        if (const std::vector<uint32_t>* scaled = ctx.images->Get(image, w, h)) {
+            DrawPixelsAt(ctx, scaled->data(), w, h, dest);
+            return;
+        }
+    }
+    DrawPixels(ctx, image->pixels.data(), image->width, image->height, units);
+}
+
+void DrawText(PaintContext& ctx, const std::wstring& text, const RECT& units, const FontInfo* font,
               DWORD argb, UINT style) {
+    const RECT rc = ctx.scale.ToDevice(units);
     if (ctx.graphics == nullptr || text.empty() || Empty(rc) || font == nullptr ||
         font->handle == nullptr)
         return;

@@ -4,7 +4,11 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <memory>
 #include <string>
+#include <vector>
+
+#include "ui/dpiscale.h"
 
 namespace Gdiplus {
 class Graphics;
@@ -13,8 +17,12 @@ class Graphics;
 namespace TavroLib {
 
 class CPaintManagerUI;
+class ScaledImageCache;
 struct FontInfo;
 struct SkinImage;
+
+// Rectangles given to the drawing helpers are in layout units; the context
+// turns them into pixels of the back buffer.
 
 struct PaintContext {
     HDC hdc = nullptr;
@@ -26,7 +34,18 @@ struct PaintContext {
     uint32_t* bits = nullptr;
     int bitsWidth = 0;
     int bitsHeight = 0;
-    RECT clip{};
+    RECT clip{};  // pixels
+    DpiScale scale;
+    ScaledImageCache* images = nullptr;  // scaled copies of skin images, if kept
+};
+
+// A picture that changes (an animation's frame) scaled once per change.
+struct ScaledFrame {
+    const void* source = nullptr;
+    size_t version = 0;
+    int width = 0;
+    int height = 0;
+    std::vector<uint32_t> pixels;
 };
 
 // Restricts drawing to rc (intersected with what is allowed already) for its lifetime.
@@ -49,9 +68,13 @@ namespace Render {
 void FillRect(PaintContext& ctx, const RECT& rc, DWORD argb, SIZE round);
 void DrawBorder(PaintContext& ctx, const RECT& rc, int size, DWORD argb, SIZE round);
 // The whole image stretched into dest.
-void DrawImage(PaintContext& ctx, const SkinImage& image, const RECT& dest);
-void DrawPixels(PaintContext& ctx, const void* pixels, int width, int height, const RECT& dest);
-// Single-line text with the DT_ alignment flags of style; alpha of argb ignored.
+void DrawImage(PaintContext& ctx, const std::shared_ptr<const SkinImage>& image, const RECT& dest);
+// Pixels stretched into dest. Where the window is scaled, frame (when given)
+// keeps the scaled pixels of this source and version for later paints.
+void DrawPixels(PaintContext& ctx, const void* pixels, int width, int height, const RECT& dest,
+                ScaledFrame* frame = nullptr, size_t version = 0);
+// Single-line text with the DT_ alignment flags of style, in the font's pixel
+// size (the window's); alpha of argb ignored.
 void DrawText(PaintContext& ctx, const std::wstring& text, const RECT& rc, const FontInfo* font,
               DWORD argb, UINT style);
 

@@ -111,6 +111,14 @@ std::shared_ptr<const SkinImage> GetCachedImage(const std::wstring& name) {
     return inserted.first->second;
 }
 
+std::wstring HighResolutionName(const std::wstring& name) {
+    const size_t dot = name.find_last_of(L'.');
+    const size_t slash = name.find_last_of(L"\\/");
+    if (dot == std::wstring::npos || (slash != std::wstring::npos && dot < slash))
+        return name + L"@2x";
+    return name.substr(0, dot) + L"@2x" + name.substr(dot);
+}
+
 void ClearImageCache() {
     ImageCache& cache = Cache();
     std::lock_guard<std::mutex> lock(cache.lock);

@@ -34,6 +34,8 @@ struct SkinImage {
 // Decoded once per process; null when the entry is missing or unreadable
 // (that result is cached too).
 std::shared_ptr<const SkinImage> GetCachedImage(const std::wstring& name);
+// The name of an image's rendering at twice the size: "@2x" before the extension.
+std::wstring HighResolutionName(const std::wstring& name);
 void ClearImageCache();
 
 }  // namespace TavroLib

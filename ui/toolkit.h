@@ -4,6 +4,7 @@
 #include "ui/types.h"
 #include "ui/delegate.h"
 #include "ui/attributes.h"
+#include "ui/dpiscale.h"
 #include "ui/resources.h"
 #include "ui/control.h"
 #include "ui/panel.h"

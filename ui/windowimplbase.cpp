@@ -155,6 +155,10 @@ LRESULT WindowImplBase::OnNcHitTest(UINT, WPARAM, LPARAM lParam, bool&) {
     ::ScreenToClient(m_hWnd, &pt);
     RECT rcClient{};
     ::GetClientRect(m_hWnd, &rcClient);
+    // The layout's borders and caption are in layout units.
+    const DpiScale& scale = m_paintManager.GetScale();
+    pt = scale.ToLogical(pt);
+    rcClient = scale.ToLogicalCover(rcClient);
     if (!::IsZoomed(m_hWnd)) {
         const RECT box = m_paintManager.GetResizeBorder();
         if (pt.y < rcClient.top + box.top) {
@@ -199,7 +203,7 @@ LRESULT WindowImplBase::OnGetMinMaxInfo(UINT, WPARAM, LPARAM lParam, bool& bHand
         mmi->ptMaxTrackSize.x = work.right - work.left;
         mmi->ptMaxTrackSize.y = work.bottom - work.top;
     }
-    const SIZE minInfo = m_paintManager.GetMinimumSize();
+    const SIZE minInfo = m_paintManager.GetScale().ToDevice(m_paintManager.GetMinimumSize());
     if (minInfo.cx > 0)
         mmi->ptMinTrackSize.x = minInfo.cx;
     if (minInfo.cy > 0)
@@ -219,8 +223,10 @@ LRESULT WindowImplBase::OnMouseHover(UINT, WPARAM, LPARAM, bool& bHandled) {
 }
 
 LRESULT WindowImplBase::OnSize(UINT, WPARAM wParam, LPARAM, bool& bHandled) {
-    const SIZE round = m_paintManager.GetCornerSize();
-    if (!::IsIconic(m_hWnd) && (round.cx != 0 || round.cy != 0)) {
+    const SIZE corner = m_paintManager.GetCornerSize();
+    if (!::IsIconic(m_hWnd) && (corner.cx != 0 || corner.cy != 0)) {
+        const DpiScale& scale = m_paintManager.GetScale();
+        const SIZE round{scale.ToDeviceWidth(corner.cx), scale.ToDeviceWidth(corner.cy)};
         RECT rc{};
         ::GetWindowRect(m_hWnd, &rc);
         ::OffsetRect(&rc, -rc.left, -rc.top);
@@ -299,6 +305,18 @@ LRESULT WindowImplBase::OnCreate(UINT, WPARAM, LPARAM, bool&) {
     if (CControlUI* ok = m_paintManager.FindControl(L"BtnOk"))
         ok->SetFocus();
     InitWindow();
+    return 0;
+}
+
+LRESULT WindowImplBase::OnDpiChanged(UINT, WPARAM wParam, LPARAM lParam, bool&) {
+    // Moved to a monitor of another DPI: everything is drawn anew at that
+    // DPI, in the place the system proposes (the same layout, scaled).
+    m_paintManager.SetDpi(LOWORD(wParam));
+    if (const auto* rc = reinterpret_cast<const RECT*>(lParam)) {
+        ::SetWindowPos(m_hWnd, nullptr, rc->left, rc->top, rc->right - rc->left,
+                       rc->bottom - rc->top, SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+    m_paintManager.Invalidate();
     return 0;
 }
 
@@ -417,6 +435,9 @@ LRESULT WindowImplBase::HandleMessage(UINT uMsg, WPARAM wParam, LPARAM lParam) {
             break;
         case kReservedMessage:
             lRes = OnReservedMessage(uMsg, wParam, lParam, bHandled);
+            break;
+        case kDpiChangedMessage:
+            lRes = OnDpiChanged(uMsg, wParam, lParam, bHandled);
             break;
         case WM_TIMER:
             OnTimer(uMsg, wParam, lParam, bHandled);

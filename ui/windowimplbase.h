@@ -12,6 +12,9 @@ namespace TavroLib {
 
 class CControlUI;
 
+// WM_DPICHANGED, also where the headers are older than Windows 8.1.
+constexpr UINT kDpiChangedMessage = 0x02E0;
+
 class WindowImplBase : public CWindowWnd,
                        public CNotifyPump,
                        public INotifyUI,
@@ -64,6 +67,8 @@ class WindowImplBase : public CWindowWnd,
     virtual LONG GetStyle();
     virtual LRESULT OnTimer(UINT uMsg, WPARAM wParam, LPARAM lParam, bool& bHandled);
     virtual LRESULT OnReservedMessage(UINT uMsg, WPARAM wParam, LPARAM lParam, bool& bHandled);
+    // WM_DPICHANGED: the window's DPI in wParam, the proposed window rectangle in lParam.
+    virtual LRESULT OnDpiChanged(UINT uMsg, WPARAM wParam, LPARAM lParam, bool& bHandled);
 
     // INotifyUI: through the handler table ("click" to OnClick).
     void Notify(NotifyMsg& msg) override;

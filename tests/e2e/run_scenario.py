@@ -69,6 +69,9 @@ def run(cfg, sc, work, by_hand):
     env.update({"WINEDEBUG": "-all", "VORN_WINE_DISPLAY": "1", "VORN_WINE_FRESH": "1",
                 "VORN_WINE_TIMEOUT": str(sc.timeout), "VORN_SERVICES": cfg.services,
                 "VORN_SERVICES_LOG": os.path.join(work, "services.log")})
+    if sc.dpi != 96:
+        # Room for the scaled windows beside one another (the shots are of the windows).
+        env.update({"VORN_WINE_DPI": str(sc.dpi), "VORN_XVFB_SCREEN": "2560x1600x24"})
     try:
         return subprocess.run(netns, env=env, timeout=sc.timeout + MARGIN_S).returncode
     except subprocess.TimeoutExpired:

@@ -91,7 +91,7 @@ class FakeRun:
         self.result = {
             "completed": True, "snapshots": True,
             "machine": {"temp": TEMP, "profile": "C:\\users\\u", "date": "20240102",
-                        "work_area": [0, 0, 1280, 800]},
+                        "work_area": [0, 0, 1280, 800], "dpi": 96},
             "steps": [{"line": 1, "verb": "x", "args": [], "ok": True, "fatal": False,
                        "detail": "", "ms": 9000}],
             "instances": [{"name": "main", "pid": 1, "started_ms": 0, "ended": True,
@@ -247,6 +247,22 @@ class Scenarios(unittest.TestCase):
                                          ["exit", "main"], ["after"]])
         self.assertEqual(plan.lines[i + 2].split("\t")[2:], ["162", "166"])
         self.assertLess(verbs.index(["before"]), i)
+
+    def test_points_are_scaled_to_the_display(self):
+        # At 150 % the ok button's 90,144..234,188 lies at 135,216..351,282.
+        for dpi, centre, at in ((144, ["243", "249"], ["15", "30"]),
+                                (120, ["203", "207"], ["13", "25"]),
+                                (250, None, None)):
+            text = SAMPLE.replace('about = "sample"\n', f'about = "sample"\n[machine]\ndpi = {dpi}\n')
+            text += '[[step]]\nclick = "VXMessageBoxUI"\nat = [10, 20]\n'
+            with tempfile.TemporaryDirectory() as d:
+                if centre is None:
+                    with self.assertRaises(ScenarioError):
+                        write_scenario(d, text)
+                    continue
+                plan = build_plan(make_config(d), write_scenario(d, text), d)
+            clicks = [line.split("\t")[2:] for line in plan.lines if line.startswith("click\t")]
+            self.assertEqual(clicks, [centre, at], dpi)
 
     def test_launch_starts_a_named_program_in_its_own_folder(self):
         with tempfile.TemporaryDirectory() as d:

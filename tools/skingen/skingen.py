@@ -34,6 +34,18 @@ CYAN = (38, 212, 253)
 WHITE = (255, 255, 255)
 
 SS = 4  # supersampling factor for anti-aliased vector shapes
+# Pixels per layout unit. Sizes, coordinates and text sizes below are layout
+# units; the primitives multiply them, so the same drawing code gives the
+# 1x images and their "@2x" renderings for displays above 96 DPI.
+K = 1
+
+
+def sz(size):
+    return (size[0] * K, size[1] * K)
+
+
+def blank(size, color=(0, 0, 0, 0)):
+    return Image.new("RGBA", sz(size), color)
 
 
 # ---------------------------------------------------------------- helpers
@@ -57,6 +69,7 @@ def ramp(stops, t):
 
 
 def h_gradient(size, stops):
+    size = sz(size)
     w = size[0]
     line = Image.new("RGB", (w, 1))
     line.putdata([ramp(stops, x / max(w - 1, 1)) for x in range(w)])
@@ -64,6 +77,7 @@ def h_gradient(size, stops):
 
 
 def v_gradient(size, stops):
+    size = sz(size)
     h = size[1]
     col = Image.new("RGB", (1, h))
     col.putdata([ramp(stops, y / max(h - 1, 1)) for y in range(h)])
@@ -72,6 +86,7 @@ def v_gradient(size, stops):
 
 def v_alpha(size, stops):
     """Vertical ramp of an L channel; stops are (pos, value 0..255)."""
+    size = sz(size)
     h = size[1]
     col = Image.new("L", (1, h))
     vals = []
@@ -89,7 +104,7 @@ def v_alpha(size, stops):
 
 
 def solid(size, color):
-    return Image.new("RGB", size, color)
+    return Image.new("RGB", sz(size), color)
 
 
 def scale_l(mask, factor):
@@ -98,12 +113,12 @@ def scale_l(mask, factor):
 
 def rounded_mask(size, radius, inset=0.0):
     """Anti-aliased rounded-rectangle coverage mask."""
-    w, h = size
+    w, h = sz(size)
     big = Image.new("L", (w * SS, h * SS), 0)
-    i = inset * SS
+    i = inset * K * SS
     ImageDraw.Draw(big).rounded_rectangle(
-        (i, i, w * SS - 1 - i, h * SS - 1 - i), radius=radius * SS, fill=255)
-    return big.resize(size, Image.LANCZOS)
+        (i, i, w * SS - 1 - i, h * SS - 1 - i), radius=radius * K * SS, fill=255)
+    return big.resize((w, h), Image.LANCZOS)
 
 
 def outline_mask(size, radius, width):
@@ -114,10 +129,10 @@ def outline_mask(size, radius, width):
 
 def shape_mask(size, draw_fn):
     """Render draw_fn(draw, s) on a supersampled L canvas; s scales coords."""
-    w, h = size
+    w, h = sz(size)
     big = Image.new("L", (w * SS, h * SS), 0)
-    draw_fn(ImageDraw.Draw(big), SS)
-    return big.resize(size, Image.LANCZOS)
+    draw_fn(ImageDraw.Draw(big), SS * K)
+    return big.resize((w, h), Image.LANCZOS)
 
 
 def paint(base, color_or_image, mask):
@@ -142,10 +157,17 @@ def text_mask(size, text, size_px, offset=(0, 0), path=CJK_FONT, spacing=0,
     has only a regular weight): the text is drawn three times larger,
     dilated and scaled down.
     """
+    return text_mask_px(sz(size), text, size_px * K, (offset[0] * K, offset[1] * K),
+                        path, spacing * K, weight * K)
+
+
+def text_mask_px(size, text, size_px, offset=(0, 0), path=CJK_FONT, spacing=0,
+                 weight=0):
+    """text_mask in pixels."""
     if weight:
         w, h = size
-        big = text_mask((w * 3, h * 3), text, size_px * 3,
-                        (offset[0] * 3, offset[1] * 3), path, spacing * 3)
+        big = text_mask_px((w * 3, h * 3), text, size_px * 3,
+                           (offset[0] * 3, offset[1] * 3), path, spacing * 3)
         big = big.filter(ImageFilter.MaxFilter(2 * weight + 1))
         return big.resize(size, Image.LANCZOS)
     f = font(size_px, path)
@@ -189,7 +211,7 @@ def gradient_face(size, hover):
 
 def gradient_button(size, label, text_px, hover):
     radius = size[1] / 2
-    img = Image.new("RGBA", size, (0, 0, 0, 0))
+    img = blank(size)
     img = paint(img, gradient_face(size, hover), rounded_mask(size, radius))
     # A thin light rim makes the edge crisp on the dark window.
     rim = scale_l(outline_mask(size, radius, 1), 0.35 if hover else 0.22)
@@ -203,7 +225,7 @@ def outline_button(size, label, text_px, fill, radius=None, border=WHITE,
                    text=WHITE, border_alpha=1.0):
     """Dark face with a one-pixel outline; a pill unless radius is given."""
     radius = size[1] / 2 if radius is None else radius
-    img = Image.new("RGBA", size, (0, 0, 0, 0))
+    img = blank(size)
     img = paint(img, fill, rounded_mask(size, radius))
     img = paint(img, border, scale_l(outline_mask(size, radius, 1), border_alpha))
     return paint(img, text, text_mask(size, label, text_px, weight=1))
@@ -232,7 +254,7 @@ def make_buttons():
 # ---------------------------------------------------------------- glyph icons
 
 def glyph(size, color, draw_fn, alpha=1.0):
-    img = Image.new("RGBA", size, color + (0,))
+    img = blank(size, color + (0,))
     img.putalpha(scale_l(shape_mask(size, draw_fn), alpha))
     return img
 
@@ -274,7 +296,7 @@ def stroke(d, pts, width, s):
 
 def checkbox(checked):
     size = (14, 14)
-    img = Image.new("RGBA", size, (0, 0, 0, 0))
+    img = blank(size)
     if checked:
         img = paint(img, gradient_face(size, False), rounded_mask(size, 3))
         img = paint(img, WHITE, shape_mask(
@@ -301,7 +323,7 @@ def download_icon():
         stroke(d, [(6.5 * s, 9.5 * s), (11 * s, 14 * s), (15.5 * s, 9.5 * s)], 2.0, s)
         stroke(d, [(4 * s, 18.5 * s), (18 * s, 18.5 * s)], 2.0, s)
     grad = v_gradient(size, [(0.0, CYAN), (1.0, BLUE)])
-    return paint(Image.new("RGBA", size, (0, 0, 0, 0)), grad, shape_mask(size, draw))
+    return paint(blank(size), grad, shape_mask(size, draw))
 
 
 def box_icon():
@@ -310,7 +332,7 @@ def box_icon():
     top = [(11, 2), (20, 6.5), (11, 11), (2, 6.5)]
     left = [(2, 6.5), (11, 11), (11, 20.5), (2, 16)]
     right = [(11, 11), (20, 6.5), (20, 16), (11, 20.5)]
-    img = Image.new("RGBA", size, (0, 0, 0, 0))
+    img = blank(size)
     for pts, color in ((left, (36, 96, 230)), (right, (26, 160, 232)),
                        (top, (120, 226, 255))):
         img = paint(img, color, shape_mask(
@@ -976,6 +998,24 @@ def skin_images():
     return images
 
 
+# Images with text and thin strokes get a double-size rendering; gradients,
+# backdrops and the animation are scaled by the installer instead.
+HIGH_RESOLUTION_SKIP = {"progress.png"}
+
+
+def high_resolution_images():
+    global K
+    K = 2
+    try:
+        images = {}
+        images.update(make_buttons())
+        images.update(make_glyphs())
+    finally:
+        K = 1
+    return {name[:-4] + "@2x.png": img for name, img in images.items()
+            if name not in HIGH_RESOLUTION_SKIP}
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--no-movie", action="store_true",
@@ -984,7 +1024,9 @@ def main():
     os.makedirs(SKIN_DIR, exist_ok=True)
     os.makedirs(ICON_DIR, exist_ok=True)
 
-    for name, img in sorted(skin_images().items()):
+    images = skin_images()
+    images.update(high_resolution_images())
+    for name, img in sorted(images.items()):
         save_png(img, name)
         print("wrote", os.path.relpath(os.path.join(SKIN_DIR, name), ROOT))
     save_png(app_icon(), "velto.png", ICON_DIR)

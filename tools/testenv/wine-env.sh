@@ -86,6 +86,23 @@ vorn_wine_kill() {  # prefix
   return 0
 }
 
+# Display scaling of a prefix that no Wine process uses yet: the DPI that
+# Wine's programs take at their start (HKCU\Control Panel\Desktop LogPixels).
+vorn_wine_set_dpi() {  # prefix dpi
+  local reg=$1/user.reg hex
+  hex=$(printf '%08x' "$2") || return 1
+  awk -v hex="$hex" '
+    /^"LogPixels"=/ && desktop { next }
+    { print }
+    /^\[/ { desktop = ($0 ~ /^\[Control Panel\\\\Desktop\] /) }
+    desktop && /^#time=/ { print "\"LogPixels\"=dword:" hex }
+  ' "$reg" > "$reg.new" && mv "$reg.new" "$reg" || return 1
+  grep -q "^\"LogPixels\"=dword:$hex" "$reg" || {
+    echo "wine-env.sh: no desktop settings in $reg to give DPI $2" >&2
+    return 1
+  }
+}
+
 # Makes $VORN_WINE_BASE/template once: booted prefix, menu builder off, real
 # desktop and start-menu folders inside the prefix, and the CJK font replacement.
 vorn_wine_template() {

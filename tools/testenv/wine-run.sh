@@ -8,6 +8,7 @@
 # windows: it always gets a fresh prefix (Wine's desktop process stays bound to
 # the first display its prefix saw), and a private Xvfb unless DISPLAY is set.
 # VORN_WINE_TIMEOUT=SECONDS ends the program when it runs longer.
+# VORN_WINE_DPI=N gives a fresh prefix the display scaling of N dots per inch.
 #
 # Whatever a fresh prefix started under Wine ends with the program: on exit, on
 # a signal, on the time-out, and even when this script itself is killed (a
@@ -65,6 +66,9 @@ cleanup() {
 if [ "$fresh" = 1 ]; then
   prefix=$(mktemp -d "$VORN_WINE_BASE/run.XXXXXX")
   cp -a "$VORN_WINE_BASE/template/." "$prefix/"
+  if [ -n "${VORN_WINE_DPI:-}" ]; then
+    vorn_wine_set_dpi "$prefix" "$VORN_WINE_DPI" || { rm -rf "$prefix"; exit 2; }
+  fi
   trap cleanup EXIT
   trap 'cleanup; exit 143' TERM
   trap 'cleanup; exit 130' INT

@@ -35,6 +35,10 @@ void WriteMachine(JsonWriter& j) {
     j.Key("temp").String(std::wstring(temp));
     j.Key("profile").String(Env(L"USERPROFILE"));
     j.Key("ansi_codepage").Number(::GetACP());
+    HDC screen = ::GetDC(nullptr);
+    j.Key("dpi").Number(screen != nullptr ? ::GetDeviceCaps(screen, LOGPIXELSY) : 0);
+    if (screen != nullptr)
+        ::ReleaseDC(nullptr, screen);
     SYSTEMTIME now{};
     ::GetLocalTime(&now);
     wchar_t date[16];

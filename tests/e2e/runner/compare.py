@@ -112,6 +112,9 @@ def _open_ms(w, end_ms):
 
 
 def check_windows(sc, run, diffs):
+    dpi = run.machine().get("dpi")
+    if run.result is not None and dpi != sc.dpi:
+        diffs.add("windows", f"the display ran at {dpi} DPI, the scenario asks for {sc.dpi}")
     windows = observed_windows(run)
     if "windows" in sc.expect:
         got = [label for label, _, _ in windows]

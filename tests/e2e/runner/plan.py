@@ -1,7 +1,7 @@
 """Turns a scenario into the agent's plan: tab-separated steps, one a line.
 The agent expands %VARIABLES% of its environment in every argument."""
 from .config import windows_path
-from .layouts import control_centre, control_rect
+from .layouts import control_rect
 from .scenario import ScenarioError
 
 INSTALLER_FOLDER = r"%USERPROFILE%\Downloads"
@@ -14,10 +14,28 @@ MESSAGE_CLASS = "MessageInfoBoxUI"
 PAINT_SETTLE_MS = 600
 
 
+def device(value, dpi):
+    """Layout units to pixels of a window at dpi, rounded as the toolkit does."""
+    scaled = value * dpi
+    return (scaled + 48) // 96 if scaled >= 0 else -((-scaled + 48) // 96)
+
+
+def device_rect(rect, dpi):
+    return [device(v, dpi) for v in rect]
+
+
 class Plan:
-    def __init__(self):
+    def __init__(self, dpi=96):
         self.lines = []
         self.origin = {}  # plan line number -> what the scenario said
+        self.dpi = dpi  # client points of the scenario are layout units
+
+    def point(self, xy):
+        return [device(v, self.dpi) for v in xy]
+
+    def centre(self, rect):
+        left, top, right, bottom = device_rect(rect, self.dpi)
+        return (left + right) // 2, (top + bottom) // 2
 
     def add(self, origin, *fields):
         for f in fields:
@@ -85,7 +103,7 @@ def _setup(plan, cfg, sc, work):
         else:
             plan.add(where, "reg", hive, key, r["name"], r.get("type", "sz"), r["value"])
     messages = [s["expect_message"] for s in sc.steps if "expect_message" in s]
-    area = control_rect(cfg.skin_dir, MESSAGE_CLASS, "label")
+    area = plan.point(control_rect(cfg.skin_dir, MESSAGE_CLASS, "label"))
     for text in dict.fromkeys(messages):
         plan.add(f"reference rendering of \"{text}\"", "label-ref", text, *area)
     roots = ["C:\\"] + [f"{d.upper()}:\\" for d in sorted(m.get("drives", {}))]
@@ -100,11 +118,14 @@ def _action(plan, cfg, step, where, action):
         plan.add(where, "wait", value, wait_ms)
     elif action == "click":
         cls, _, control = value.partition(".")
-        x, y = _point(step, "at", where) if not control else control_centre(cfg.skin_dir, cls, control)
+        if control:
+            x, y = plan.centre(control_rect(cfg.skin_dir, cls, control))
+        else:
+            x, y = plan.point(_point(step, "at", where))
         plan.add(where, "wait", cls, wait_ms)
         plan.add(where, "click", cls, x, y)
     elif action == "drag":
-        a, b = _point(step, "from", where), _point(step, "to", where)
+        a, b = plan.point(_point(step, "from", where)), plan.point(_point(step, "to", where))
         plan.add(where, "wait", value, wait_ms)
         plan.add(where, "drag", value, *a, *b)
     elif action in ("key", "type"):
@@ -116,7 +137,7 @@ def _action(plan, cfg, step, where, action):
     elif action == "film":
         cls = _window(step, where)
         plan.add(where, "wait", cls, wait_ms)
-        area = [int(v) for v in step.get("area", [0, 0, 0, 0])]
+        area = plan.point([int(v) for v in step.get("area", [0, 0, 0, 0])])
         plan.add(where, "film", cls, value, int(step.get("every", 250)),
                  int(step.get("within", 120000)), int(step.get("gap", 0)), *area)
     elif action in ("shot", "rect", "texts"):
@@ -125,7 +146,7 @@ def _action(plan, cfg, step, where, action):
             plan.add(where, "wait", cls, wait_ms)
         plan.add(where, action, cls, value)
     elif action == "expect_message":
-        area = control_rect(cfg.skin_dir, MESSAGE_CLASS, "label")
+        area = plan.point(control_rect(cfg.skin_dir, MESSAGE_CLASS, "label"))
         plan.add(where, "wait", MESSAGE_CLASS, wait_ms)
         plan.add(where, "sleep", PAINT_SETTLE_MS)
         plan.add(where, "expect-label", MESSAGE_CLASS, *area, value)
@@ -149,7 +170,7 @@ def _action(plan, cfg, step, where, action):
 def build_plan(cfg, sc, work, exit_ms=None):
     """exit_ms: how long each program may take to end by itself after the last step."""
     exit_ms = DEFAULT_EXIT_MS if exit_ms is None else exit_ms
-    plan = Plan()
+    plan = Plan(sc.dpi)
     _setup(plan, cfg, sc, work)
     plan.add("start of the run", "launch", "main", INSTALLER_PATH, INSTALLER_FOLDER,
              sc.machine.get("command_line", ""))

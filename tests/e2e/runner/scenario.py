@@ -10,7 +10,9 @@ class ScenarioError(Exception):
 
 TOP_KEYS = {"about", "labels", "pending", "timeout", "services", "machine", "step", "expect"}
 SERVICE_KEYS = {"package", "package_size", "entry", "catalogue", "cafe", "faults", "options", "ethernet"}
-MACHINE_KEYS = {"command_line", "drives", "registry", "folders", "files", "trust_test_ca"}
+MACHINE_KEYS = {"command_line", "drives", "registry", "folders", "files", "trust_test_ca", "dpi"}
+# Display scaling of 100 % to 200 % (LogPixels of the prefix).
+DPI_RANGE = (96, 192)
 DRIVE_KINDS = {"fixed", "tmpfs", "folder"}
 ACTIONS = {"wait", "click", "drag", "key", "type", "sleep", "shot", "film", "rect", "texts",
            "expect_message", "open", "gone", "launch", "exit", "terminate"}
@@ -50,6 +52,10 @@ class Scenario:
         _check_keys(f"{self.name}.services", self.services, SERVICE_KEYS)
         self.machine = data.get("machine", {})
         _check_keys(f"{self.name}.machine", self.machine, MACHINE_KEYS)
+        self.dpi = self.machine.get("dpi", 96)
+        if not (isinstance(self.dpi, int) and DPI_RANGE[0] <= self.dpi <= DPI_RANGE[1]):
+            raise ScenarioError(f"{self.name}: machine.dpi must be a whole number from "
+                                f"{DPI_RANGE[0]} to {DPI_RANGE[1]}")
         for letter, drive in self.machine.get("drives", {}).items():
             if len(letter) != 1 or not letter.isalpha():
                 raise ScenarioError(f"{self.name}: drive {letter!r} is no drive letter")

@@ -35,6 +35,9 @@ if [ -n "$manifest" ]; then
   expect "the manifest names processor $manifest_arch" \
     grep -q "name=\"Corlanth.Velto.Installer\"[^>]*processorArchitecture=\"$manifest_arch\"" "$manifest"
   expect "the manifest asks for highestAvailable" grep -q 'level="highestAvailable"' "$manifest"
+  expect "the manifest declares per-monitor v2 DPI awareness, else the system's" \
+    grep -q '<dpiAwareness[^>]*>PerMonitorV2, System</dpiAwareness>' "$manifest"
+  expect "older Windows see a DPI-aware program" grep -q '<dpiAware[^>]*>true</dpiAware>' "$manifest"
 fi
 
 [ "$failures" -eq 0 ]

@@ -265,8 +265,10 @@ TEST(Layouts, PixelsStayAsTheyWere) {
         {L"InstallWnd", Layout(L"InstallWndUI", L"InstallWnd.xml"), 0x467398138f038f74ull},
         {L"ProcessWnd", Layout(L"ProcessWndUI", L"ProcessWnd.xml"), 0x462d351de87667b1ull},
         {L"CompleteWnd", Layout(L"CompleteWndUI", L"CompleteWnd.xml"), 0x6025bd44d2cedc70ull},
-        {L"StartUpdateWnd", Layout(L"StartUpdateWndUI", L"StartUpdateWnd.xml"), 0x6025bd44d2cedc70ull},
-        {L"MessageInfoBox", [] { return std::make_unique<MessageInfoBox>(); }, 0x37909afdacd4d8feull},
+        {L"StartUpdateWnd", Layout(L"StartUpdateWndUI", L"StartUpdateWnd.xml"),
+         0x6025bd44d2cedc70ull},
+        {L"MessageInfoBox", [] { return std::make_unique<MessageInfoBox>(); },
+         0x37909afdacd4d8feull},
         {L"VXMessageBox", [] { return std::make_unique<VXMessageBox>(); }, 0x9c8cd6f6284b4213ull},
     };
     for (const Rendering& r : renderings) {
@@ -274,8 +276,72 @@ TEST(Layouts, PixelsStayAsTheyWere) {
         Capture shot;
         ASSERT_TRUE(RenderHidden(*window, shot)) << "cannot render " << vorn::WideToUtf8(r.name);
         const uint64_t got = Fingerprint(shot.pixels, shot.width, shot.height);
-        EXPECT_EQ(got, r.fingerprint) << vorn::WideToUtf8(r.name) << " draws differently: 0x"
-                                      << std::hex << got;
+        EXPECT_EQ(got, r.fingerprint)
+            << vorn::WideToUtf8(r.name) << " draws differently: 0x" << std::hex << got;
+    }
+}
+
+// Moved to a monitor of another DPI, every layout is drawn anew at that
+// scale: the window's pixels grow with it and the layout's places, texts and
+// images follow (the renderings are saved for a person to look at).
+TEST(Layouts, FollowTheDisplayScale) {
+    struct Probe {
+        const wchar_t* name;
+        WindowThread::Factory make;
+        SIZE units;
+        RECT white;  // where white text lies, in layout units
+    };
+    const Probe probes[] = {
+        {L"CheckWnd", Layout(L"CheckWndUI", L"CheckWnd.xml"), {800, 500}, {330, 415, 470, 445}},
+        {L"InstallWnd",
+         Layout(L"InstallWndUI", L"InstallWnd.xml"),
+         {800, 500},
+         {40, 458, 120, 480}},
+        {L"ProcessWnd",
+         Layout(L"ProcessWndUI", L"ProcessWnd.xml"),
+         {800, 500},
+         {645, 400, 690, 420}},
+        {L"CompleteWnd", Layout(L"CompleteWndUI", L"CompleteWnd.xml"), {800, 500}, {0, 0, 0, 0}},
+        {L"MessageInfoBox",
+         [] { return std::make_unique<MessageInfoBox>(); },
+         {498, 230},
+         {200, 80, 300, 105}},
+        {L"VXMessageBox",
+         [] { return std::make_unique<VXMessageBox>(); },
+         {498, 230},
+         {160, 80, 400, 105}},
+    };
+    for (const int dpi : {120, 144, 168, 192}) {
+        const TavroLib::DpiScale scale(dpi);
+        for (const Probe& p : probes) {
+            const std::string what = vorn::WideToUtf8(p.name) + " at " + std::to_string(dpi);
+            std::unique_ptr<TavroLib::WindowImplBase> window = p.make();
+            Capture shot;
+            ASSERT_TRUE(RenderHidden(*window, shot)) << what;
+            RECT moved{100, 100, 100 + scale.ToDevice(p.units.cx),
+                       100 + scale.ToDevice(p.units.cy)};
+            ::SendMessageW(window->GetHandle(), TavroLib::kDpiChangedMessage, MAKEWPARAM(dpi, dpi),
+                           reinterpret_cast<LPARAM>(&moved));
+            ASSERT_TRUE(
+                window->GetPaintManager().RenderToPixels(shot.pixels, shot.width, shot.height));
+            EXPECT_EQ(shot.width, scale.ToDevice(p.units.cx)) << what;
+            EXPECT_EQ(shot.height, scale.ToDevice(p.units.cy)) << what;
+            if (p.white.right > 0) {
+                EXPECT_TRUE(AnyPixel(shot, scale.ToDevice(p.white), WhiteIsh))
+                    << what << ": no text";
+            }
+            // The fonts follow: the layout's sizes in the display's pixels.
+            const TavroLib::FontInfo* font = window->GetPaintManager().GetFontAt(0);
+            ASSERT_NE(font, nullptr);
+            LOGFONTW lf{};
+            ::GetObjectW(font->handle, sizeof(lf), &lf);
+            EXPECT_EQ(-lf.lfHeight, scale.ToDevice(font->pixelSize)) << what;
+            const std::wstring out = vorn::test::WideArg("out");
+            if (!out.empty()) {
+                EXPECT_TRUE(
+                    shot.SavePng(out + L"\\" + p.name + L"-" + std::to_wstring(dpi) + L".png"));
+            }
+        }
     }
 }
 

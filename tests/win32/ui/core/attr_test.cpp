@@ -1,7 +1,12 @@
-// Attribute values of the layouts: colours, alignment words, images, numbers.
+// Attribute values of the layouts: colours, alignment words, images, numbers;
+// their units against a display's pixels, and images scaled to those.
 #include <gtest/gtest.h>
 
+#include <vector>
+
 #include "ui/attributes.h"
+#include "ui/dpiscale.h"
+#include "ui/imagescaler.h"
 
 using namespace TavroLib;
 
@@ -80,4 +85,68 @@ TEST(UiAttr, NumbersAreClamped) {
     EXPECT_EQ(3, ParseInt(L"x", 0, 100, 3));
     EXPECT_TRUE(ParseBool(L"true"));
     EXPECT_FALSE(ParseBool(L"1"));
+}
+
+TEST(UiUnits, PixelsOfTheCommonScales) {
+    struct Case {
+        int dpi;
+        int units;
+        int pixels;
+    };
+    const Case cases[] = {
+        {96, 801, 801}, {96, -7, -7},    {120, 800, 1000}, {120, 1, 1},     {120, 2, 3},
+        {120, 10, 13},  {120, -10, -13}, {144, 1, 2},      {144, 469, 704}, {168, 4, 7},
+        {192, 4, 8},    {192, -3, -6},   {30, 5, 5},       {2000, 5, 5},  // out of range: 96
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(DpiScale(c.dpi).ToDevice(c.units), c.pixels) << c.dpi << " " << c.units;
+    // A line is never thinner than a pixel; none stays none.
+    EXPECT_EQ(DpiScale(120).ToDeviceWidth(1), 1);
+    EXPECT_EQ(DpiScale(144).ToDeviceWidth(1), 2);
+    EXPECT_EQ(DpiScale(144).ToDeviceWidth(0), 0);
+}
+
+TEST(UiUnits, EveryPixelBelongsToTheUnitThatCoversIt) {
+    for (const int dpi : {96, 120, 144, 168, 192}) {
+        const DpiScale scale(dpi);
+        for (int x = -40; x < 400; ++x) {
+            const int u = scale.ToLogical(x);
+            ASSERT_LE(scale.ToDevice(u), x) << dpi << " " << x;
+            ASSERT_GT(scale.ToDevice(u + 1), x) << dpi << " " << x;
+        }
+        // A repaint of any pixels reaches every control drawn there.
+        const RECT cover = scale.ToLogicalCover(RECT{13, 7, 101, 55});
+        const RECT back = scale.ToDevice(cover);
+        EXPECT_LE(back.left, 13);
+        EXPECT_LE(back.top, 7);
+        EXPECT_GE(back.right, 101);
+        EXPECT_GE(back.bottom, 55);
+    }
+}
+
+TEST(UiUnits, ScaledImagesKeepFlatColoursAndStayPremultiplied) {
+    // A flat colour stays that colour at any size; premultiplied colour never
+    // exceeds its alpha, even where the cubic overshoots at a hard edge.
+    const std::vector<uint32_t> flat(7 * 5, 0x80402010u);
+    std::vector<uint32_t> out;
+    for (const SIZE to : {SIZE{14, 10}, SIZE{9, 6}, SIZE{3, 2}, SIZE{7, 5}}) {
+        ASSERT_TRUE(ResamplePixels(flat.data(), 7, 5, to.cx, to.cy, out));
+        ASSERT_EQ(out.size(), static_cast<size_t>(to.cx * to.cy));
+        for (uint32_t p : out)
+            ASSERT_EQ(p, 0x80402010u) << to.cx << "x" << to.cy;
+    }
+    std::vector<uint32_t> edge(8 * 1, 0u);
+    for (int x = 4; x < 8; ++x)
+        edge[x] = 0xFFFFFFFFu;
+    ASSERT_TRUE(ResamplePixels(edge.data(), 8, 1, 13, 2, out));
+    for (uint32_t p : out) {
+        const uint32_t a = p >> 24;
+        EXPECT_LE(p & 0xFF, a);
+        EXPECT_LE((p >> 8) & 0xFF, a);
+        EXPECT_LE((p >> 16) & 0xFF, a);
+    }
+    EXPECT_EQ(out.front(), 0u);
+    EXPECT_EQ(out.back(), 0xFFFFFFFFu);
+    EXPECT_FALSE(ResamplePixels(edge.data(), 8, 1, 0, 2, out));
+    EXPECT_TRUE(out.empty());
 }

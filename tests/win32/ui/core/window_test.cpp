@@ -73,8 +73,9 @@ class TestWnd : public WindowImplBase {
     T* Find(const wchar_t* name) {
         return static_cast<T*>(FindControl(name));
     }
+    // The control's centre in client pixels (at the window's DPI).
     POINT Centre(const wchar_t* name) {
-        const RECT rc = FindControl(name)->GetPos();
+        const RECT rc = GetPaintManager().GetScale().ToDevice(FindControl(name)->GetPos());
         return POINT{(rc.left + rc.right) / 2, (rc.top + rc.bottom) / 2};
     }
     void Click(const wchar_t* name) {
@@ -506,6 +507,65 @@ TEST_F(UiWindow, EditTypingFocusAndPosition) {
     EXPECT_EQ(L"D:\\Games", edit->GetText());
     edit->SetText(L"E:\\");
     EXPECT_EQ(L"E:\\", edit->GetText());
+
+    w.Close(8);
+    EXPECT_EQ(8u, w.ShowModal());
+}
+
+// Moved to a monitor of another DPI, the window takes the proposed size and
+// draws, hit-tests and places its native edit in that DPI's pixels, while the
+// layout keeps its units; and back again.
+TEST_F(UiWindow, AnotherDpiScalesTheWindowItsInputAndItsNativeEdit) {
+    TestWnd w;
+    ASSERT_NE(nullptr, w.Make());
+    auto moveTo = [&](int dpi, int cx, int cy) {
+        RECT rc{};
+        ::GetWindowRect(w.GetHandle(), &rc);
+        RECT proposed{rc.left, rc.top, rc.left + cx, rc.top + cy};
+        ::SendMessageW(w.GetHandle(), kDpiChangedMessage, MAKEWPARAM(dpi, dpi),
+                       reinterpret_cast<LPARAM>(&proposed));
+        uitest::Pump(100);
+    };
+    auto nativeLeftAndFont = [&](HWND native) {
+        RECT rc{};
+        ::GetWindowRect(native, &rc);
+        POINT pt{rc.left, rc.top};
+        ::ScreenToClient(w.GetHandle(), &pt);
+        LOGFONTW lf{};
+        ::GetObjectW(reinterpret_cast<HFONT>(::SendMessageW(native, WM_GETFONT, 0, 0)), sizeof(lf),
+                     &lf);
+        return std::make_pair(pt.x, lf.lfHeight);
+    };
+    moveTo(144, 600, 450);
+    RECT client{};
+    ::GetClientRect(w.GetHandle(), &client);
+    EXPECT_EQ(600, client.right);
+    EXPECT_EQ(450, client.bottom);
+    EXPECT_EQ(360, w.FindControl(L"closebtn")->GetPos().left);  // layout units stay
+    EXPECT_EQ(50, w.FindControl(L"band")->GetPos().bottom);
+    auto hit = [&](POINT pt) {
+        ::ClientToScreen(w.GetHandle(), &pt);
+        return ::SendMessageW(w.GetHandle(), WM_NCHITTEST, 0, MAKELPARAM(pt.x, pt.y));
+    };
+    EXPECT_EQ(HTCAPTION, hit(w.Centre(L"lbl")));
+    EXPECT_EQ(HTCLIENT, hit(w.Centre(L"closebtn")));
+    EXPECT_EQ(HTCLIENT, hit(POINT{w.Centre(L"closebtn").x, 58}));  // 10..40 units: 15..60
+    w.Click(L"btn");
+    uitest::Pump(2000, [&] { return !w.log.empty(); });
+    EXPECT_EQ((std::vector<std::wstring>{L"notify:click:btn"}), w.log);
+
+    CEditUI* edit = w.Find<CEditUI>(L"edit");
+    w.Click(L"edit");
+    uitest::Pump(2000, [&] { return edit->GetNativeWindow() != nullptr; });
+    HWND native = edit->GetNativeWindow();
+    ASSERT_NE(nullptr, native);
+    // 20 units, a border of 1 and an inset of 4 at 150 %: 30 + 2 + 6 pixels; 14 units high text.
+    EXPECT_EQ(std::make_pair(38L, -21L), nativeLeftAndFont(native));
+    moveTo(96, 400, 300);
+    ASSERT_EQ(native, edit->GetNativeWindow());
+    EXPECT_EQ(std::make_pair(25L, -14L), nativeLeftAndFont(native));
+    ::GetClientRect(w.GetHandle(), &client);
+    EXPECT_EQ(400, client.right);
 
     w.Close(8);
     EXPECT_EQ(8u, w.ShowModal());
