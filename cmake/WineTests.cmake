@@ -9,12 +9,18 @@ set(CMAKE_CROSSCOMPILING_EMULATOR ${VORN_TESTENV}/wine-run.sh --arch ${VORN_WINE
 #   FRESH    the test gets its own copy of the prefix (registry, folders)
 #   DISPLAY  a private Xvfb is started for it
 #   LOCK     name of a resource the test must not share (e.g. the installer's mutex)
+#   LOCALE   the Unix locale Wine runs under, e.g. hi_IN.UTF-8 for ANSI code page
+#            65001 (tools/testenv/wine-env.sh); the test gets its own prefix
 # The program is ended a little before ctest's own time-out, so that wine-run.sh
 # rather than ctest ends it and its Wine processes.
 function(vorn_wine_test name target)
-  cmake_parse_arguments(W "FRESH;DISPLAY" "TIMEOUT;LOCK" "ARGS" ${ARGN})
+  cmake_parse_arguments(W "FRESH;DISPLAY" "TIMEOUT;LOCK;LOCALE" "ARGS" ${ARGN})
   add_test(NAME ${name} COMMAND ${target} ${W_ARGS})
   set(env "WINEDEBUG=-all")
+  if(W_LOCALE)
+    list(APPEND env "VORN_WINE_LOCALE=${W_LOCALE}")
+    set(W_FRESH ON)
+  endif()
   if(W_FRESH)
     list(APPEND env "VORN_WINE_FRESH=1")
   endif()

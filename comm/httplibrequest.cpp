@@ -5,7 +5,9 @@
 
 #include <cstdlib>
 #include <map>
+#include <vector>
 
+#include "util/codepage_rules.h"
 #include "util/logger.h"
 #include "util/path_util.h"
 
@@ -19,9 +21,11 @@ const time_t kTimeoutSeconds = 5;
 
 CaBundle LocateCaBundle() {
     CaBundle bundle;
-    char temp[MAX_PATH + 1] = {};
-    const DWORD n = ::GetTempPathA(MAX_PATH, temp);
-    std::string path = (n > 0 && n < MAX_PATH) ? std::string(temp, n) : std::string();
+    // MAX_PATH characters, which under UTF-8 take up to three bytes each.
+    const DWORD size = static_cast<DWORD>(NarrowBufferBytes(CP_ACP, MAX_PATH));
+    std::vector<char> temp(size + 1, '\0');
+    const DWORD n = ::GetTempPathA(size, temp.data());
+    std::string path = (n > 0 && n < size) ? std::string(temp.data(), n) : std::string();
     if (!path.empty() && path.back() != '\\' && path.back() != '/')
         path += '\\';
     path += kCaBundleName;

@@ -195,17 +195,21 @@ bool EncryptChannelData(const std::vector<uint8_t>& plain, const uint8_t key[8],
     return true;
 }
 
-int32_t DesDecryptFile(const char* cipherPath, const uint8_t key[8], const char* plainPath) {
-    struct Closer {
-        void operator()(std::FILE* f) const { std::fclose(f); }
-    };
-    std::unique_ptr<std::FILE, Closer> in(std::fopen(cipherPath, "rb"));
+namespace {
+
+struct FileCloser {
+    void operator()(std::FILE* f) const {
+        if (f != nullptr)
+            std::fclose(f);
+    }
+};
+using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
+
+int32_t DecryptOpenedFiles(const FilePtr& in, const uint8_t key[8], const FilePtr& out) {
     if (!in)
         return -3;
-    std::unique_ptr<std::FILE, Closer> out(std::fopen(plainPath, "wb"));
     if (!out)
         return -1;
-
     std::vector<uint8_t> cipher;
     uint8_t chunk[4096];
     size_t n;
@@ -217,5 +221,22 @@ int32_t DesDecryptFile(const char* cipherPath, const uint8_t key[8], const char*
         std::fwrite(plain.data(), 1, plain.size(), out.get());
     return 1;
 }
+
+}  // namespace
+
+int32_t DesDecryptFile(const char* cipherPath, const uint8_t key[8], const char* plainPath) {
+    FilePtr in(std::fopen(cipherPath, "rb"));
+    FilePtr out(in ? std::fopen(plainPath, "wb") : nullptr);
+    return DecryptOpenedFiles(in, key, out);
+}
+
+#ifdef _WIN32
+int32_t DesDecryptFile(const std::wstring& cipherPath, const uint8_t key[8],
+                       const std::wstring& plainPath) {
+    FilePtr in(::_wfopen(cipherPath.c_str(), L"rb"));
+    FilePtr out(in ? ::_wfopen(plainPath.c_str(), L"wb") : nullptr);
+    return DecryptOpenedFiles(in, key, out);
+}
+#endif
 
 }  // namespace vorn

@@ -42,5 +42,9 @@ bool EncryptChannelData(const std::vector<uint8_t>& plain, const uint8_t key[8],
 
 // 1 done, -3 the cipher file cannot be read, -1 the plain file cannot be created.
 int32_t DesDecryptFile(const char* cipherPath, const uint8_t key[8], const char* plainPath);
+#ifdef _WIN32
+int32_t DesDecryptFile(const std::wstring& cipherPath, const uint8_t key[8],
+                       const std::wstring& plainPath);
+#endif
 
 }  // namespace vorn

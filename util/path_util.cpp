@@ -4,6 +4,8 @@
 
 #include <vector>
 
+#include "codepage_rules.h"
+#include "string_util.h"
 #include "win_handle.h"
 
 namespace vorn {
@@ -95,11 +97,13 @@ bool GetModulePath(std::wstring& out) {
 }
 
 bool GetModuleFolderA(std::string& out) {
-    char buffer[MAX_PATH] = {};
-    const DWORD n = ::GetModuleFileNameA(nullptr, buffer, MAX_PATH);
-    if (n == 0 || n >= MAX_PATH)
+    // MAX_PATH characters, which under UTF-8 take up to three bytes each.
+    std::vector<char> buffer(NarrowBufferBytes(CP_ACP, MAX_PATH), '\0');
+    const DWORD size = static_cast<DWORD>(buffer.size());
+    const DWORD n = ::GetModuleFileNameA(nullptr, buffer.data(), size);
+    if (n == 0 || n >= size)
         return false;
-    std::string path(buffer, n);
+    std::string path(buffer.data(), n);
     const size_t sep = path.rfind('\\');
     if (sep == std::string::npos)
         return false;
@@ -114,14 +118,10 @@ bool IsRegularFile(const std::wstring& path) {
 }
 
 bool IsRegularFile(const std::string& path) {
-    wchar_t wide[MAX_PATH + 1] = {};
-    if (path.empty())
+    const std::wstring wide = AnsiToWide(path);
+    if (wide.empty() || wide.size() > MAX_PATH)
         return false;
-    const int n = ::MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, path.data(),
-                                        static_cast<int>(path.size()), wide, MAX_PATH);
-    if (n <= 0)
-        return false;
-    return IsRegularFile(std::wstring(wide, n));
+    return IsRegularFile(wide);
 }
 
 bool IsDirectory(const std::wstring& path) {

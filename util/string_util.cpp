@@ -2,6 +2,8 @@
 
 #ifdef _WIN32
 #include <windows.h>
+
+#include "util/codepage_rules.h"
 #endif
 
 namespace vorn {
@@ -30,32 +32,55 @@ void SplitImpl(const S& text, const S& separator, std::vector<S>& out) {
 }
 
 #ifdef _WIN32
-std::wstring MultiToWide(UINT codePage, const std::string& text) {
-    if (text.empty())
-        return std::wstring();
-    const int n = ::MultiByteToWideChar(codePage, MB_ERR_INVALID_CHARS, text.data(),
-                                        static_cast<int>(text.size()), nullptr, 0);
+// The plain calls, with the flags the code page allows; empty on failure.
+std::wstring Widen(UINT codePage, DWORD flags, const std::string& text) {
+    const int n = ::MultiByteToWideChar(codePage, flags, text.data(), static_cast<int>(text.size()),
+                                        nullptr, 0);
     if (n <= 0)
         return std::wstring();
     std::wstring out(n, L'\0');
-    ::MultiByteToWideChar(codePage, MB_ERR_INVALID_CHARS, text.data(),
-                          static_cast<int>(text.size()), &out[0], n);
+    if (::MultiByteToWideChar(codePage, flags, text.data(), static_cast<int>(text.size()), &out[0],
+                              n) != n)
+        return std::wstring();
+    return out;
+}
+
+std::string Narrow(UINT codePage, DWORD flags, BOOL* usedDefault, const std::wstring& text) {
+    const int n = ::WideCharToMultiByte(codePage, flags, text.data(), static_cast<int>(text.size()),
+                                        nullptr, 0, nullptr, usedDefault);
+    if (n <= 0 || (usedDefault != nullptr && *usedDefault))
+        return std::string();
+    std::string out(n, '\0');
+    if (::WideCharToMultiByte(codePage, flags, text.data(), static_cast<int>(text.size()), &out[0],
+                              n, nullptr, usedDefault) != n ||
+        (usedDefault != nullptr && *usedDefault))
+        return std::string();
+    return out;
+}
+
+std::wstring MultiToWide(UINT codePage, const std::string& text) {
+    if (text.empty())
+        return std::wstring();
+    const UINT cp = ResolveCodePage(codePage);
+    const CodePageRules rules = RulesForCodePage(cp);
+    std::wstring out = Widen(cp, rules.toWideFlags, text);
+    if (rules.checkRoundTrip && !out.empty() &&
+        Narrow(cp, rules.toNarrowFlags, nullptr, out) != text)
+        return std::wstring();
     return out;
 }
 
 std::string WideToMulti(UINT codePage, const std::wstring& text) {
     if (text.empty())
         return std::string();
+    const UINT cp = ResolveCodePage(codePage);
+    const CodePageRules rules = RulesForCodePage(cp);
     BOOL usedDefault = FALSE;
-    const int n =
-        ::WideCharToMultiByte(codePage, WC_NO_BEST_FIT_CHARS, text.data(),
-                              static_cast<int>(text.size()), nullptr, 0, nullptr, &usedDefault);
-    if (n <= 0 || usedDefault)
-        return std::string();
-    std::string out(n, '\0');
-    ::WideCharToMultiByte(codePage, WC_NO_BEST_FIT_CHARS, text.data(),
-                          static_cast<int>(text.size()), &out[0], n, nullptr, &usedDefault);
-    if (usedDefault)
+    std::string out =
+        Narrow(cp, rules.toNarrowFlags, rules.usedDefaultPointer ? &usedDefault : nullptr, text);
+    if (out.empty())
+        return out;
+    if (rules.checkRoundTrip && Widen(cp, rules.toWideFlags, out) != text)
         return std::string();
     // The text ends at its first zero, as a C string would.
     return out.substr(0, out.find('\0'));

@@ -46,11 +46,16 @@ def prepare(cfg, sc, work, by_hand):
     with open(os.path.join(work, "plan.txt"), "w", encoding="utf-8", newline="\n") as f:
         f.write(plan.text())
     options = services.prepare(cfg, sc, os.path.join(work, "services"))
+    if sc.ansi_codepage is not None:
+        options += ["--ansi-codepage", str(sc.ansi_codepage)]
     testenv = cfg.testenv
+    wine = [os.path.join(testenv, "wine-run.sh"), "--root", cfg.wine_root,
+            cfg.agent, windows_path(os.path.join(work, "plan.txt"))]
+    if sc.locale:
+        # The Wine processes run under that Unix locale (wine-env.sh).
+        wine = ["env", f"VORN_WINE_LOCALE={sc.locale}", *wine]
     command = [os.path.join(testenv, "services-run.sh"), os.path.join(work, "services"),
-               "--hosts", cfg.all_hosts, *options, "--",
-               os.path.join(testenv, "wine-run.sh"), "--root", cfg.wine_root,
-               cfg.agent, windows_path(os.path.join(work, "plan.txt"))]
+               "--hosts", cfg.all_hosts, *options, "--", *wine]
     stage = {"drives": sc.machine.get("drives", {}), "command": command}
     with open(os.path.join(work, "stage.json"), "w", encoding="utf-8") as f:
         json.dump(stage, f, ensure_ascii=False, indent=1)

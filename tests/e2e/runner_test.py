@@ -210,6 +210,16 @@ class ReportBodies(unittest.TestCase):
         self.assertEqual((second["b_channelid"], second["b_icafe_guid"], second["b_manage_id"]),
                          ("vx_pc_000001", "g1", "7"))
 
+    def test_fields_as_the_services_read_them_in_the_code_page(self):
+        # The cafe value goes out as its UTF-8 bytes, the channel in 936; the
+        # services read both in the run's ANSI code page.
+        for codepage, cafe, channel in ((None, "网吧", "渠道"), (65001, "网吧", "\ufffd" * 4),
+                                        (1252, "ç½‘å\x90§", "Çþµ\xc0"), (936, "缃戝惂", "渠道")):
+            fields = json.loads(reports.body({"b_icafe_guid": "网吧", "b_channelid": "渠道"},
+                                             (1, 1, 1, "m"), codepage))
+            self.assertEqual((fields["b_icafe_guid"], fields["b_channelid"]), (cafe, channel),
+                             codepage)
+
 
 class ServicesData(unittest.TestCase):
     def test_entry_values_name_the_builds_hosts(self):
@@ -231,6 +241,8 @@ class Scenarios(unittest.TestCase):
                 write_scenario(d, 'about = "x"\n[expect]\nwindow_list = []\n')
             with self.assertRaises(ScenarioError):
                 write_scenario(d, '[expect]\nexit_code = 0\n')
+            with self.assertRaises(ScenarioError):  # a locale needs the code page it gives
+                write_scenario(d, 'about = "x"\n[machine]\nlocale = "hi_IN.UTF-8"\n')
             with self.assertRaises(ScenarioError):
                 write_scenario(d, 'about = "x"\n[[step]]\nclick = "A.b"\nwait = "A"\n')
             with self.assertRaises(ScenarioError):
@@ -292,7 +304,7 @@ def shell_link(target, folder, id_list=b"\x10\x00" + b"\x00" * 16):
     """A link as Wine saves one: item list, link information with the local
     path, then the working folder counted with its NUL."""
     import struct
-    path = target.encode("ascii") + b"\0"
+    path = (target if isinstance(target, bytes) else target.encode("ascii")) + b"\0"
     info = struct.pack("<7I", 0x1C + len(path) + 1, 0x1C, 1, 0, 0x1C, 0, 0x1C + len(path)) + path + b"\0"
     text = (folder + "\0").encode("utf-16-le")
     header = struct.pack("<I16sI", 0x4C, b"\x01" * 16, 0x1 | 0x2 | 0x10 | 0x80) + b"\0" * 52
@@ -304,6 +316,14 @@ class ShellLinks(unittest.TestCase):
         link = read_link(shell_link("D:\\Games\\Velto\\vorn.exe", "D:\\Games\\Velto\\"))
         self.assertEqual(link["target"], "D:\\Games\\Velto\\vorn.exe")
         self.assertEqual(link["working_folder"], "D:\\Games\\Velto\\")
+
+    def test_local_path_in_the_ansi_code_page(self):
+        # Wine writes the local path in the ANSI code page only.
+        for raw, ansi, target in ((b"D:\\\xe6\xb8\xb8\xe6\x88\x8f\\v.exe", "utf-8", "D:\\游戏\\v.exe"),
+                                  (b"D:\\\xd3\xce\xcf\xb7\\v.exe", "gbk", "D:\\游戏\\v.exe"),
+                                  (b"D:\\??\\v.exe", "cp1252", "D:\\??\\v.exe")):
+            link = read_link(shell_link(raw, "D:\\"), ansi)
+            self.assertEqual((link["target"], link["target_ansi"]), (target, raw))
 
     def test_not_a_link_or_cut_short(self):
         for data in (b"", b"text file", shell_link("C:\\a.exe", "C:\\")[:-6]):

@@ -80,6 +80,36 @@ vorn_wine_env() {  # root arch
   unset WINESERVER
 }
 
+# VORN_WINE_LOCALE=NAME (e.g. hi_IN.UTF-8) runs Wine under that Unix locale.
+# Wine takes its ANSI code page from it (hi_IN.UTF-8 gives 65001, en_US.UTF-8
+# 1252, zh_CN.UTF-8 936; C.UTF-8 1252), and it names files beyond ASCII only
+# when glibc has the locale itself: compiled once into ROOT/locale.
+vorn_wine_locale() {  # root
+  local name=${VORN_WINE_LOCALE:-} dir=$1/locale
+  [ -n "$name" ] || return 0
+  case "$name" in
+    *_*.*) ;;
+    *) echo "wine-env: VORN_WINE_LOCALE=$name is no name such as hi_IN.UTF-8" >&2; return 2 ;;
+  esac
+  mkdir -p "$dir"
+  (
+    flock 9
+    [ -f "$dir/$name/LC_CTYPE" ] && exit 0
+    rm -rf "$dir/$name.new"
+    # exit code 1 means warnings; the files are there all the same
+    localedef -i "${name%%.*}" -f "${name#*.}" "$dir/$name.new" > "$dir/$name.log" 2>&1
+    if [ ! -f "$dir/$name.new/LC_CTYPE" ]; then
+      echo "wine-env: the locale $name cannot be compiled (the locales package has the sources), see $dir/$name.log" >&2
+      exit 1
+    fi
+    rm -rf "$dir/$name"
+    mv "$dir/$name.new" "$dir/$name"
+  ) 9> "$dir/.lock" || return 1
+  export LOCPATH=$dir
+  # bash itself cannot switch to it (it read LOCPATH at start) and would say so
+  export LC_ALL=$name LANG=$name 2> /dev/null
+}
+
 # Ends every Windows process of a prefix, and its wineserver.
 vorn_wine_kill() {  # prefix
   [ -d "$1" ] && WINEPREFIX=$1 wineserver -k > /dev/null 2>&1

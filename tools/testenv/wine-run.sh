@@ -9,6 +9,7 @@
 # the first display its prefix saw), and a private Xvfb unless DISPLAY is set.
 # VORN_WINE_TIMEOUT=SECONDS ends the program when it runs longer.
 # VORN_WINE_DPI=N gives a fresh prefix the display scaling of N dots per inch.
+# VORN_WINE_LOCALE=NAME runs it under that Unix locale (see wine-env.sh).
 #
 # Whatever a fresh prefix started under Wine ends with the program: on exit, on
 # a signal, on the time-out, and even when this script itself is killed (a
@@ -44,6 +45,8 @@ if ! vorn_wine_can_run "$arch"; then
 fi
 vorn_wine_env "$root" "$arch" || exit 2
 vorn_wine_template || exit 1
+# after the template, which stays the same for every locale
+vorn_wine_locale "$root" || exit 1
 
 private_display=0
 fresh=${VORN_WINE_FRESH:-0}

@@ -1,6 +1,7 @@
 """Scenario files (TOML): the starting state, the actions and the expected end
 state of one run of the installer. See tests/e2e/README.md for the format."""
 import os
+import re
 import tomllib
 
 
@@ -10,7 +11,8 @@ class ScenarioError(Exception):
 
 TOP_KEYS = {"about", "labels", "pending", "timeout", "services", "machine", "step", "expect"}
 SERVICE_KEYS = {"package", "package_size", "entry", "catalogue", "cafe", "faults", "options", "ethernet"}
-MACHINE_KEYS = {"command_line", "drives", "registry", "folders", "files", "trust_test_ca", "dpi"}
+MACHINE_KEYS = {"command_line", "drives", "registry", "folders", "files", "trust_test_ca", "dpi",
+                "locale"}
 # Display scaling of 100 % to 200 % (LogPixels of the prefix).
 DPI_RANGE = (96, 192)
 DRIVE_KINDS = {"fixed", "tmpfs", "folder"}
@@ -20,7 +22,9 @@ MODIFIERS = {"window", "at", "from", "to", "timeout", "within", "every", "gap", 
              "program", "note"}
 EXPECT_KEYS = {"exit_code", "exit_codes", "windows", "window", "reports", "urls", "programs",
                "children", "requests", "log", "log_absent", "registry", "files", "temp_files",
-               "rects", "texts"}
+               "rects", "texts", "ansi_codepage"}
+# language_TERRITORY.CHARSET, as glibc's localedef makes them
+LOCALE = re.compile(r"[a-z]{2,3}_[A-Z]{2}\.[A-Za-z0-9-]+")
 WINDOW_KEYS = {"min_open_ms", "max_open_ms", "size", "title", "at", "moved", "centred"}
 
 
@@ -62,6 +66,11 @@ class Scenario:
             _check_keys(f"{self.name}.machine.drives.{letter}", drive, {"kind", "size"})
             if drive.get("kind") not in DRIVE_KINDS:
                 raise ScenarioError(f"{self.name}: drive {letter} needs kind = one of {sorted(DRIVE_KINDS)}")
+        self.locale = self.machine.get("locale", "")
+        if self.locale:
+            if not isinstance(self.locale, str) or not LOCALE.fullmatch(self.locale):
+                raise ScenarioError(f"{self.name}: machine.locale {self.locale!r} is no locale name "
+                                    "such as hi_IN.UTF-8")
         self.steps = data.get("step", [])
         for i, step in enumerate(self.steps, 1):
             _check_keys(f"{self.name} step {i}", step, ACTIONS | MODIFIERS)
@@ -75,6 +84,10 @@ class Scenario:
         for path, schemes in self.expect.get("requests", {}).items():
             if not (isinstance(schemes, list) and all(isinstance(x, str) for x in schemes)):
                 raise ScenarioError(f"{self.name}.expect.requests.{path}: a list of schemes")
+        self.ansi_codepage = self.expect.get("ansi_codepage")
+        if self.locale and not isinstance(self.ansi_codepage, int):
+            raise ScenarioError(f"{self.name}: machine.locale needs expect.ansi_codepage, the code "
+                                "page the run is to have (the services read the reports in it)")
         for cls, props in self.expect.get("window", {}).items():
             _check_keys(f"{self.name}.expect.window.{cls}", props, WINDOW_KEYS)
 

@@ -23,11 +23,11 @@ def _c_string(data, at, wide):
     end = data.find(b"\0", at)
     if end < 0:
         raise LinkError("a path in the link information is not terminated")
-    # Local paths of the scenarios are ASCII; other bytes show as replacements.
-    return data[at:end].decode("ascii", "replace")
+    return data[at:end]
 
 
 def _link_info(data, at):
+    """The local path: wide when the link has that form, else its ANSI bytes."""
     size, header, _flags, _volume, local, _net, suffix = struct.unpack_from("<7I", data, at)
     if at + size > len(data) or local == 0:
         return "", at + size
@@ -39,8 +39,11 @@ def _link_info(data, at):
     return _c_string(data, at + local, False) + _c_string(data, at + suffix, False), at + size
 
 
-def read_link(data):
-    """{"target": local path or "", "working_folder": ... or ""}."""
+def read_link(data, ansi="ascii"):
+    """{"target": local path or "", "target_ansi": the path's bytes in the ANSI
+    code page when the link holds only that form (else None), "working_folder":
+    ... or ""}. ansi: Python's codec of the ANSI code page the link was written
+    in; bytes it cannot read show as replacements."""
     try:
         if len(data) < HEADER_SIZE or struct.unpack_from("<I", data, 0)[0] != HEADER_SIZE:
             raise LinkError("not a shell link")
@@ -48,10 +51,12 @@ def read_link(data):
         at = HEADER_SIZE
         if flags & HAS_ID_LIST:
             at += 2 + struct.unpack_from("<H", data, at)[0]
-        target = ""
+        target, target_ansi = "", None
         if flags & HAS_LINK_INFO:
             target, at = _link_info(data, at)
-        out = {"target": target, "working_folder": ""}
+            if isinstance(target, bytes):
+                target_ansi, target = target, target.decode(ansi, "replace")
+        out = {"target": target, "target_ansi": target_ansi, "working_folder": ""}
         wide = bool(flags & IS_UNICODE)
         for name, bit in STRINGS:
             if flags & bit:

@@ -10,8 +10,9 @@ import sys
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 EXPECTED = [
-    "FAILED wrong_expectations: 9 difference(s)",
+    "FAILED wrong_expectations: 10 difference(s)",
     "main: expected exit code 7, got 0 (exited)",
+    ", expected 874 (locale inherited)",
     "      - InstallWndUI",
     "      + VXMessageBoxUI",
     "CheckWndUI: open for ",

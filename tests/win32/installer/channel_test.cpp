@@ -51,6 +51,27 @@ TEST(ReadChannelConfig, EmptyWithoutTheKeyOrTheFile) {
     EXPECT_FALSE(test::FileExists(none.File(L"ZizUdir.ini")));
 }
 
+// The channel file's paths are formed in code page 936, whatever the system's
+// ANSI code page: a temporary folder 936 can name works under every one, one it
+// cannot name gives no channel.
+TEST(ReadChannelConfig, TemporaryFolderNamedIn936) {
+    const struct {
+        const wchar_t* folder;
+        const wchar_t* channel;
+    } cases[] = {{L"临时", L"vx_017"}, {L"\u0E01\u0E02", L""}};
+    for (const auto& c : cases) {
+        TempDir parent;
+        const std::wstring folder = parent.File(c.folder) + L"\\";
+        ASSERT_TRUE(::CreateDirectoryW(folder.c_str(), nullptr)) << "ACP " << ::GetACP();
+        test::ScopedTempFolder scoped(folder);
+        ASSERT_TRUE(
+            test::WriteBytes(folder + L"ZizUdir.dat", Encipher("[Public]\r\nchannel=vx_017\r\n")));
+        EXPECT_EQ(HttpInstallInfo::Instance()->ReadChannelConfig(), c.channel)
+            << "ACP " << ::GetACP();
+        EXPECT_EQ(test::FileExists(folder + L"ZizUdir.ini"), *c.channel != L'\0');
+    }
+}
+
 TEST(ReadChannelConfig, EmbeddedChannelFileDeciphersToTheBuildsChannel) {
     ResourceBytes bytes;
     ASSERT_TRUE(LoadModuleResource(::GetModuleHandleW(nullptr), L"DATA", 152, bytes));

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include "util/codepage_rules.h"
 #include "util/string_util.h"
 
 using namespace vorn;
@@ -60,11 +61,64 @@ TEST(CodePages, ChineseCodePageIsIndependentOfTheAnsiCodePage) {
 TEST(CodePages, AnsiConversionsFollowTheSystemCodePage) {
     EXPECT_EQ(AnsiToWide("ascii"), L"ascii");
     EXPECT_EQ(WideToAnsi(L"ascii"), "ascii");
-    // Thai has no form in 936 or the western code pages the tests run under
-    EXPECT_EQ(WideToAnsi(L"x\u0E01"), "");
+    // A Chinese folder and Thai, in the code pages the tests run under; "" where
+    // the code page has no form for them.
+    struct Case {
+        UINT acp;
+        const char* folder;
+        const char* thai;
+    };
+    const Case cases[] = {
+        {936, "D:\\\xD3\xCE\xCF\xB7", ""},
+        {1252, "", ""},
+        {65001, "D:\\\xE6\xB8\xB8\xE6\x88\x8F", "x\xE0\xB8\x81"},
+    };
+    const UINT acp = ::GetACP();
+    for (const Case& c : cases) {
+        if (c.acp != acp)
+            continue;
+        EXPECT_EQ(WideToAnsi(L"D:\\游戏"), c.folder);
+        EXPECT_EQ(WideToAnsi(L"x\u0E01"), c.thai);
+        if (*c.folder != '\0')
+            EXPECT_EQ(AnsiToWide(c.folder), L"D:\\游戏");
+    }
     const std::string roundTrip = WideToAnsi(L"\u00E9");
-    if (::GetACP() == 1252)
+    if (acp == 1252)
         EXPECT_EQ(roundTrip, "\xE9");
     if (!roundTrip.empty())
         EXPECT_EQ(AnsiToWide(roundTrip), L"\u00E9");
+    // a lone surrogate half has no form in any code page
+    EXPECT_EQ(WideToAnsi(std::wstring(L"a") + wchar_t(0xD800)), "");
+}
+
+// The flags each code page accepts; Wine takes any, Windows fails the call.
+TEST(CodePages, ConversionFlagsPerCodePage) {
+    struct Case {
+        UINT codePage;
+        DWORD toNarrow;
+        bool usedDefault;
+        DWORD toWide;
+        bool roundTrip;
+    };
+    const Case cases[] = {
+        {936, WC_NO_BEST_FIT_CHARS, true, MB_ERR_INVALID_CHARS, false},
+        {1252, WC_NO_BEST_FIT_CHARS, true, MB_ERR_INVALID_CHARS, false},
+        {65001, WC_ERR_INVALID_CHARS, false, MB_ERR_INVALID_CHARS, false},
+        {54936, WC_ERR_INVALID_CHARS, false, MB_ERR_INVALID_CHARS, false},
+        {50220, 0, false, 0, true},
+        {57011, 0, false, 0, true},
+        {65000, 0, false, 0, true},
+        {42, 0, false, 0, true},
+    };
+    for (const Case& c : cases) {
+        const CodePageRules r = RulesForCodePage(c.codePage);
+        EXPECT_EQ(r.toNarrowFlags, c.toNarrow) << c.codePage;
+        EXPECT_EQ(r.usedDefaultPointer, c.usedDefault) << c.codePage;
+        EXPECT_EQ(r.toWideFlags, c.toWide) << c.codePage;
+        EXPECT_EQ(r.checkRoundTrip, c.roundTrip) << c.codePage;
+    }
+    EXPECT_EQ(ResolveCodePage(CP_ACP), ::GetACP());
+    EXPECT_EQ(ResolveCodePage(936), 936u);
+    EXPECT_EQ(NarrowBufferBytes(936, MAX_PATH), size_t(MAX_PATH));
+    EXPECT_EQ(NarrowBufferBytes(CP_UTF8, MAX_PATH), size_t(3 * MAX_PATH));
 }
