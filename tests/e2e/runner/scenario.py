@@ -9,8 +9,13 @@ class ScenarioError(Exception):
 
 
 TOP_KEYS = {"about", "labels", "pending", "timeout", "services", "machine", "step", "expect"}
-SERVICE_KEYS = {"package", "package_size", "entry", "catalogue", "cafe", "faults", "options", "ethernet"}
-MACHINE_KEYS = {"command_line", "drives", "registry", "folders", "files", "trust_test_ca"}
+SERVICE_KEYS = {"package", "package_size", "entry", "catalogue", "cafe", "faults", "options", "ethernet",
+                "proxy"}
+MACHINE_KEYS = {"command_line", "drives", "registry", "folders", "files", "trust_test_ca", "proxy"}
+# The user's connection settings (Internet Options) and the squid between the
+# installer and the services.
+MACHINE_PROXY_KEYS = {"server", "bypass", "script", "detect"}
+SERVICE_PROXY_KEYS = {"port", "direct", "refuse_connect", "auth", "script"}
 DRIVE_KINDS = {"fixed", "tmpfs", "folder"}
 ACTIONS = {"wait", "click", "drag", "key", "type", "sleep", "shot", "film", "rect", "texts",
            "expect_message", "open", "gone", "launch", "exit", "terminate"}
@@ -18,7 +23,7 @@ MODIFIERS = {"window", "at", "from", "to", "timeout", "within", "every", "gap", 
              "program", "note"}
 EXPECT_KEYS = {"exit_code", "exit_codes", "windows", "window", "reports", "urls", "programs",
                "children", "requests", "log", "log_absent", "registry", "files", "temp_files",
-               "rects", "texts"}
+               "rects", "texts", "proxied"}
 WINDOW_KEYS = {"min_open_ms", "max_open_ms", "size", "title", "at", "moved", "centred"}
 
 
@@ -56,6 +61,10 @@ class Scenario:
             _check_keys(f"{self.name}.machine.drives.{letter}", drive, {"kind", "size"})
             if drive.get("kind") not in DRIVE_KINDS:
                 raise ScenarioError(f"{self.name}: drive {letter} needs kind = one of {sorted(DRIVE_KINDS)}")
+        if "proxy" in self.machine:
+            _check_keys(f"{self.name}.machine.proxy", self.machine["proxy"], MACHINE_PROXY_KEYS)
+        if "proxy" in self.services:
+            _check_keys(f"{self.name}.services.proxy", self.services["proxy"], SERVICE_PROXY_KEYS)
         self.steps = data.get("step", [])
         for i, step in enumerate(self.steps, 1):
             _check_keys(f"{self.name} step {i}", step, ACTIONS | MODIFIERS)
@@ -69,6 +78,12 @@ class Scenario:
         for path, schemes in self.expect.get("requests", {}).items():
             if not (isinstance(schemes, list) and all(isinstance(x, str) for x in schemes)):
                 raise ScenarioError(f"{self.name}.expect.requests.{path}: a list of schemes")
+        proxied = self.expect.get("proxied")
+        if proxied is not None:
+            if "proxy" not in self.services:
+                raise ScenarioError(f"{self.name}.expect.proxied needs services.proxy")
+            if not (isinstance(proxied, list) and all(isinstance(x, str) for x in proxied)):
+                raise ScenarioError(f"{self.name}.expect.proxied: a list of \"METHOD URL STATUS\"")
         for cls, props in self.expect.get("window", {}).items():
             _check_keys(f"{self.name}.expect.window.{cls}", props, WINDOW_KEYS)
 
