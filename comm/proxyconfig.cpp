@@ -113,7 +113,8 @@ bool ParseServer(std::string text, ProxyRoute& route) {
     if (!SplitHostPort(text, host, portText))
         return false;
     for (char c : host) {
-        if (c == '/' || c == '@' || c == '[' || c == ']' || static_cast<unsigned char>(c) < 0x21)
+        if (c == '/' || c == '@' || c == '=' || c == '[' || c == ']' ||
+            static_cast<unsigned char>(c) < 0x21)
             return false;
     }
     uint16_t port = 80;

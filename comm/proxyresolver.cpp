@@ -82,48 +82,51 @@ bool ProxyResolver::RouteByScript(const std::string& scheme, const std::string& 
                              kScriptTimeoutMs);
     }
     const std::wstring url = Utf8ToWide(ProxyLookupUrl(scheme, host, port, path));
-    const std::wstring script = Utf8ToWide(settings_.scriptUrl);
-    for (;;) {
-        WINHTTP_AUTOPROXY_OPTIONS options = {};
-        if (settings_.autoDetect && !detectionFailed_) {
-            options.dwFlags |= WINHTTP_AUTOPROXY_AUTO_DETECT;
-            options.dwAutoDetectFlags =
-                WINHTTP_AUTO_DETECT_TYPE_DHCP | WINHTTP_AUTO_DETECT_TYPE_DNS_A;
-        }
-        if (!script.empty()) {
-            options.dwFlags |= WINHTTP_AUTOPROXY_CONFIG_URL;
-            options.lpszAutoConfigUrl = script.c_str();
-        }
-        if (options.dwFlags == 0)
-            return false;
+    // Detection first, then the configured script, as Windows does when both
+    // are asked for at once; one at a time, because Wine refuses both flags
+    // together (ERROR_INVALID_PARAMETER).
+    auto lookup = [&](WINHTTP_AUTOPROXY_OPTIONS& options, DWORD& error) {
         options.fAutoLogonIfChallenged = TRUE;
         WINHTTP_PROXY_INFO info = {};
-        if (::WinHttpGetProxyForUrl(session_.Get(), url.c_str(), &options, &info)) {
-            const WinHttpText proxy(info.lpszProxy);
-            const WinHttpText bypass(info.lpszProxyBypass);
-            route = ProxyRoute();
-            if (info.dwAccessType == WINHTTP_ACCESS_TYPE_NAMED_PROXY &&
-                !BypassesProxy(bypass.Utf8(), scheme, host, port)) {
-                route = ProxyForScheme(proxy.Utf8(), scheme);
-            }
+        if (!::WinHttpGetProxyForUrl(session_.Get(), url.c_str(), &options, &info)) {
+            error = ::GetLastError();
+            return false;
+        }
+        const WinHttpText proxy(info.lpszProxy);
+        const WinHttpText bypass(info.lpszProxyBypass);
+        route = ProxyRoute();
+        if (info.dwAccessType == WINHTTP_ACCESS_TYPE_NAMED_PROXY &&
+            !BypassesProxy(bypass.Utf8(), scheme, host, port)) {
+            route = ProxyForScheme(proxy.Utf8(), scheme);
+        }
+        return true;
+    };
+    DWORD error = 0;
+    if (settings_.autoDetect && !detectionFailed_) {
+        WINHTTP_AUTOPROXY_OPTIONS options = {};
+        options.dwFlags = WINHTTP_AUTOPROXY_AUTO_DETECT;
+        options.dwAutoDetectFlags = WINHTTP_AUTO_DETECT_TYPE_DHCP | WINHTTP_AUTO_DETECT_TYPE_DNS_A;
+        if (lookup(options, error))
             return true;
-        }
-        const DWORD error = ::GetLastError();
-        if ((options.dwFlags & WINHTTP_AUTOPROXY_AUTO_DETECT) != 0 &&
-            error == ERROR_WINHTTP_AUTODETECTION_FAILED) {
-            // Nothing to detect on this network: later lookups ask the
-            // configured script alone, if there is one.
+        // Nothing to detect on this network: later lookups skip detection.
+        if (error == ERROR_WINHTTP_AUTODETECTION_FAILED)
             detectionFailed_ = true;
-            continue;
-        }
-        if ((options.dwFlags & WINHTTP_AUTOPROXY_CONFIG_URL) != 0 && !scriptFailureLogged_) {
-            scriptFailureLogged_ = true;
-            Logger::Write(LOG_ERROR, VORN_LOG_SOURCE, __LINE__, "ProxyResolver::Route",
-                          L" proxy script %s not usable (%lu)", script.c_str(),
-                          static_cast<unsigned long>(error));
-        }
-        return false;
     }
+    if (settings_.scriptUrl.empty())
+        return false;
+    const std::wstring script = Utf8ToWide(settings_.scriptUrl);
+    WINHTTP_AUTOPROXY_OPTIONS options = {};
+    options.dwFlags = WINHTTP_AUTOPROXY_CONFIG_URL;
+    options.lpszAutoConfigUrl = script.c_str();
+    if (lookup(options, error))
+        return true;
+    if (!scriptFailureLogged_) {
+        scriptFailureLogged_ = true;
+        Logger::Write(LOG_ERROR, VORN_LOG_SOURCE, __LINE__, "ProxyResolver::Route",
+                      L" proxy script %s not usable (%lu)", script.c_str(),
+                      static_cast<unsigned long>(error));
+    }
+    return false;
 }
 
 }  // namespace vorn
