@@ -235,33 +235,78 @@ TEST_F(ProxyResolverTest, UnusableScriptLeavesTheFixedSettings) {
     EXPECT_EQ(lines, 1u);
 }
 
-// A proxy that answers CONNECT with a fixed reply (none: it closes at once)
-// and records what it was sent.
+struct SocketTraits {
+    using Handle = SOCKET;
+    static Handle Invalid() { return INVALID_SOCKET; }
+    static bool Valid(Handle h) { return h != INVALID_SOCKET; }
+    static void Close(Handle h) { ::closesocket(h); }
+};
+using UniqueSocket = ScopedHandle<SocketTraits>;
+
+// Copies what either side sends to the other until one of them closes.
+void Relay(SOCKET a, SOCKET b) {
+    char buffer[16384];
+    for (;;) {
+        fd_set readable;
+        FD_ZERO(&readable);
+        FD_SET(a, &readable);
+        FD_SET(b, &readable);
+        timeval wait = {10, 0};
+        if (::select(0, &readable, nullptr, nullptr, &wait) <= 0)
+            return;
+        for (SOCKET from : {a, b}) {
+            if (!FD_ISSET(from, &readable))
+                continue;
+            const int n = ::recv(from, buffer, sizeof buffer, 0);
+            if (n <= 0 || ::send(from == a ? b : a, buffer, n, 0) != n)
+                return;
+        }
+    }
+}
+
+// A proxy for one connection: it records the head of what it was sent and
+// answers with a fixed reply (none: it closes at once); given a port, it then
+// relays between the client and that port of this machine, a tunnel.
 class CannedProxy {
   public:
-    explicit CannedProxy(std::string reply) {
-        listener_ = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    explicit CannedProxy(std::string reply, uint16_t tunnelPort = 0) {
+        listener_.Reset(::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP));
         sockaddr_in address = {};
         address.sin_family = AF_INET;
         address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
         int size = sizeof address;
-        if (::bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-            ::listen(listener_, 1) != 0 ||
-            ::getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &size) != 0) {
+        if (!listener_ ||
+            ::bind(listener_.Get(), reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+            ::listen(listener_.Get(), 1) != 0 ||
+            ::getsockname(listener_.Get(), reinterpret_cast<sockaddr*>(&address), &size) != 0) {
             return;
         }
         port_ = ntohs(address.sin_port);
-        thread_ = std::thread([this, reply] {
-            const SOCKET peer = ::accept(listener_, nullptr, nullptr);
-            if (peer == INVALID_SOCKET)
+        thread_ = std::thread([this, reply, tunnelPort] {
+            UniqueSocket peer(::accept(listener_.Get(), nullptr, nullptr));
+            if (!peer)
                 return;
             char c = 0;
-            while (request_.find("\r\n\r\n") == std::string::npos && ::recv(peer, &c, 1, 0) == 1)
+            while (request_.find("\r\n\r\n") == std::string::npos &&
+                   ::recv(peer.Get(), &c, 1, 0) == 1) {
                 request_ += c;
+            }
+            UniqueSocket server;
+            if (tunnelPort != 0) {
+                sockaddr_in to = {};
+                to.sin_family = AF_INET;
+                to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+                to.sin_port = htons(tunnelPort);
+                server.Reset(::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP));
+                if (!server ||
+                    ::connect(server.Get(), reinterpret_cast<sockaddr*>(&to), sizeof to) != 0)
+                    return;
+            }
             if (!reply.empty())
-                ::send(peer, reply.data(), static_cast<int>(reply.size()), 0);
-            ::shutdown(peer, SD_BOTH);
-            ::closesocket(peer);
+                ::send(peer.Get(), reply.data(), static_cast<int>(reply.size()), 0);
+            if (server)
+                Relay(peer.Get(), server.Get());
+            ::shutdown(peer.Get(), SD_BOTH);
         });
     }
     ~CannedProxy() { Finish(); }
@@ -274,14 +319,12 @@ class CannedProxy {
 
   private:
     void Finish() {
-        if (listener_ != INVALID_SOCKET)
-            ::closesocket(listener_);
-        listener_ = INVALID_SOCKET;
+        listener_.Reset();
         if (thread_.joinable())
             thread_.join();
     }
 
-    SOCKET listener_ = INVALID_SOCKET;
+    UniqueSocket listener_;
     uint16_t port_ = 0;
     std::string request_;
     std::thread thread_;
@@ -351,6 +394,40 @@ TEST_F(ProxiedAttemptTest, ProxyRepliesToConnect) {
     }
 }
 
+TEST_F(ProxiedAttemptTest, TunnelKeepsTheCertificateCheck) {
+    ASSERT_TRUE(Services::AddFault(
+        "{\"path\":\"/t/tunnel\",\"scheme\":\"https\",\"status\":200,\"body\":\"tunnelled\"}"));
+    const std::string established = "HTTP/1.1 200 Connection established\r\n\r\n";
+    // The services' CA as the bundle: the server's certificate passes.
+    ASSERT_TRUE(log.InstallCa());
+    {
+        CannedProxy proxy(established, 443);
+        ProxiedAttempt attempt(true, kHost, 443, ProxyRoute{"127.0.0.1", proxy.Port()});
+        const std::unique_ptr<httplib::SSLClient> client = attempt.MakeSslClient();
+        ASSERT_TRUE(ApplyCaBundle(*client));
+        ApplyTransportSettings(*client);
+        const httplib::Result result = client->Get("/t/tunnel");
+        ASSERT_TRUE(attempt.Answered(static_cast<bool>(result), result.error()));
+        EXPECT_EQ(result->body, "tunnelled");
+    }
+    // Roots without the services' CA: the same tunnel, and the chain fails.
+    {
+        CannedProxy proxy(established, 443);
+        ProxiedAttempt attempt(true, kHost, 443, ProxyRoute{"127.0.0.1", proxy.Port()});
+        const std::unique_ptr<httplib::SSLClient> client = attempt.MakeSslClient();
+        client->set_ca_cert_path(Arg("ca-bundle").c_str());
+        client->enable_server_certificate_verification(true);
+        ApplyTransportSettings(*client);
+        const httplib::Result result = client->Get("/t/tunnel");
+        EXPECT_FALSE(attempt.Answered(static_cast<bool>(result), result.error()));
+        EXPECT_EQ(result.error(), httplib::Error::SSLServerVerification);
+    }
+    const auto records = Services::Records(L"requests.jsonl", from);
+    ASSERT_EQ(records.size(), 1u);
+    EXPECT_EQ(JsonText(records[0].get(), "scheme"), "https");
+    EXPECT_EQ(JsonText(records[0].get(), "target"), "/t/tunnel");
+}
+
 TEST_F(ProxiedAttemptTest, UnreachableProxy) {
     ProxyRoute route;
     route.host = "127.0.0.1";
@@ -404,22 +481,6 @@ TEST_F(ProxiedAttemptTest, PlainRequestsInAbsoluteForm) {
     EXPECT_EQ(JsonText(records[0].get(), "target"), std::string("http://") + kHost + ":80/t/abs");
     EXPECT_EQ(JsonText(records[0].get(), "host"), kHost);
     EXPECT_EQ(JsonText(records[1].get(), "target"), std::string("http://") + kHost + ":80/t/auth");
-}
-
-TEST_F(ProxiedAttemptTest, DirectRouteLeavesTheClientAlone) {
-    ASSERT_TRUE(log.InstallCa());
-    ASSERT_TRUE(Services::AddFault(
-        "{\"path\":\"/t/direct\",\"scheme\":\"https\",\"status\":200,\"body\":\"direct\"}"));
-    ProxiedAttempt attempt(true, kHost, 443, ProxyRoute());
-    const std::unique_ptr<httplib::SSLClient> client = attempt.MakeSslClient();
-    ASSERT_TRUE(ApplyCaBundle(*client));
-    ApplyTransportSettings(*client);
-    const httplib::Result result = client->Get("/t/direct");
-    ASSERT_TRUE(attempt.Answered(static_cast<bool>(result), result.error()));
-    EXPECT_EQ(result->body, "direct");
-    const auto records = Services::Records(L"requests.jsonl", from);
-    ASSERT_EQ(records.size(), 1u);
-    EXPECT_EQ(JsonText(records[0].get(), "target"), "/t/direct");
 }
 
 }  // namespace
