@@ -12,6 +12,7 @@
 #include <memory>
 #include <vector>
 
+#include "comm/httplibproxy.h"
 #include "comm/httplibrequest.h"
 #include "util/logger.h"
 #include "util/win_handle.h"
@@ -78,12 +79,11 @@ void ApplyDownloadSettings(httplib::ClientImpl& client) {
 
 // GET path with every piece appended to the file as it arrives. True when a
 // complete response came back, whatever its status.
-bool Fetch(httplib::ClientImpl& client, const std::string& path, std::FILE* file,
-           DownloadSink& sink) {
-    // "http://host" has no path; an empty request target is no HTTP.
-    const std::string target = path.empty() ? std::string("/") : path;
+bool Fetch(httplib::ClientImpl& client, ProxiedAttempt& proxy, const std::string& target,
+           std::FILE* file, DownloadSink& sink) {
     const httplib::Result result = client.Get(
         target,
+        [&proxy](const httplib::Response& response) { return proxy.TakeResponse(response); },
         [file](const char* data, size_t length) {
             // Write errors are left to the CRC check that follows.
             std::fwrite(data, 1, length, file);
@@ -93,7 +93,12 @@ bool Fetch(httplib::ClientImpl& client, const std::string& path, std::FILE* file
             sink.OnDownloadProgress(received, total);
             return true;
         });
-    return static_cast<bool>(result);
+    return proxy.Answered(static_cast<bool>(result), result.error());
+}
+
+// "http://host" has no path; an empty request target is no HTTP.
+std::string RequestTarget(const std::string& path) {
+    return path.empty() ? std::string("/") : path;
 }
 
 }  // namespace
@@ -127,12 +132,14 @@ int DownloadHttps(const std::string& host, const std::string& path, const std::w
     // An empty host would name the local machine to the resolver.
     if (host.empty())
         return kDownloadNoAnswer;
-    httplib::SSLClient client(host, 443);
-    ApplyDownloadSettings(client);
+    const std::string target = RequestTarget(path);
+    ProxiedAttempt proxy(true, host, 443, target);
+    const std::unique_ptr<httplib::SSLClient> client = proxy.MakeSslClient();
+    ApplyDownloadSettings(*client);
     if (!caPath.empty())
-        client.set_ca_cert_path(caPath.c_str());
-    client.enable_server_certificate_verification(true);
-    const bool answered = Fetch(client, path, file.Get(), sink);
+        client->set_ca_cert_path(caPath.c_str());
+    client->enable_server_certificate_verification(true);
+    const bool answered = Fetch(*client, proxy, target, file.Get(), sink);
     file.Close();
     return answered ? kDownloadDone : kDownloadNoAnswer;
 }
@@ -148,9 +155,11 @@ int DownloadHttp(const std::string& host, const std::string& path, const std::ws
         return kDownloadFileFailed;
     if (host.empty())
         return kDownloadDone;
-    httplib::ClientImpl client(host, 80);
-    ApplyDownloadSettings(client);
-    Fetch(client, path, file.Get(), sink);
+    const std::string target = RequestTarget(path);
+    ProxiedAttempt proxy(false, host, 80, target);
+    const std::unique_ptr<httplib::ClientImpl> client = proxy.MakePlainClient();
+    ApplyDownloadSettings(*client);
+    Fetch(*client, proxy, target, file.Get(), sink);
     file.Close();
     return kDownloadDone;
 }

@@ -7,6 +7,7 @@
 #include <map>
 #include <vector>
 
+#include "comm/httplibproxy.h"
 #include "util/codepage_rules.h"
 #include "util/logger.h"
 #include "util/path_util.h"
@@ -66,16 +67,17 @@ void httplib_request(const char* host, const char* path, const httplib::Headers&
                      const std::string& body, std::string& answer, bool useHttps) {
     if (host == nullptr || path == nullptr)
         return;
+    ProxiedAttempt proxy(useHttps, host, useHttps ? 443 : 80, path);
     std::unique_ptr<httplib::ClientImpl> client;
     if (useHttps) {
-        auto ssl = std::make_unique<httplib::SSLClient>(host, 443);
+        std::unique_ptr<httplib::SSLClient> ssl = proxy.MakeSslClient();
         if (!ApplyCaBundle(*ssl)) {
             Logger::Write(LOG_ERROR, VORN_LOG_SOURCE, __LINE__, "httplib_request",
                           L"can not find cacert file");
         }
         client = std::move(ssl);
     } else {
-        client = std::make_unique<httplib::ClientImpl>(host, 80);
+        client = proxy.MakePlainClient();
     }
     ApplyTransportSettings(*client);
 
@@ -88,7 +90,9 @@ void httplib_request(const char* host, const char* path, const httplib::Headers&
     // Refuse an announced length over the limit before reading any of it, and
     // count what arrives for answers without one (chunked, up to the close).
     bool tooLarge = false;
-    request.response_handler = [&tooLarge](const httplib::Response& response) {
+    request.response_handler = [&tooLarge, &proxy](const httplib::Response& response) {
+        if (!proxy.TakeResponse(response))
+            return false;
         const std::string length = response.get_header_value("Content-Length");
         tooLarge = !length.empty() && std::strtoull(length.c_str(), nullptr, 10) > kMaxAnswerBytes;
         return !tooLarge;
@@ -104,7 +108,8 @@ void httplib_request(const char* host, const char* path, const httplib::Headers&
     };
     httplib::Response response;
     httplib::Error error = httplib::Error::Success;
-    if (client->send(request, response, error)) {
+    const bool sent = client->send(request, response, error);
+    if (proxy.Answered(sent, error)) {
         answer = std::move(received);
     } else if (tooLarge) {
         Logger::Write(LOG_ERROR, VORN_LOG_SOURCE, __LINE__, "httplib_request",

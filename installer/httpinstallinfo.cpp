@@ -1,6 +1,7 @@
 #define VORN_LOG_SOURCE L"installer\\installer\\httpinstallinfo"
 #include "installer/httpinstallinfo.h"
 
+#include "comm/httplibproxy.h"
 #include "comm/httplibrequest.h"
 #include "installer/buildconfig.h"
 #include "installer/installerreportdata.h"
@@ -17,7 +18,7 @@
 namespace vorn {
 namespace {
 
-const int kCafePort = 9186;
+const uint16_t kCafePort = 9186;
 
 }  // namespace
 
@@ -79,13 +80,15 @@ void HttpInstallInfo::PostRequest(const char* host, const char* path,
 }
 
 std::string HttpInstallInfo::GetRequest() {
-    httplib::SSLClient client(VORN_HOST_CAFE, vorn::kCafePort);
-    if (!vorn::ApplyCaBundle(client)) {
+    const char kPath[] = "/CXBasicInfo";
+    vorn::ProxiedAttempt proxy(true, VORN_HOST_CAFE, vorn::kCafePort, kPath);
+    const std::unique_ptr<httplib::SSLClient> client = proxy.MakeSslClient();
+    if (!vorn::ApplyCaBundle(*client)) {
         ERROR_IN("HttpInstallInfo::GetRequest", L"can not find cacert file");
     }
-    vorn::ApplyTransportSettings(client);
-    const httplib::Result result = client.Get("/CXBasicInfo");
-    return result ? result->body : std::string();
+    vorn::ApplyTransportSettings(*client);
+    const httplib::Result result = client->Get(kPath);
+    return proxy.Answered(static_cast<bool>(result), result.error()) ? result->body : std::string();
 }
 
 void HttpInstallInfo::GetWebBarInfo() {

@@ -55,7 +55,11 @@ def prepare(cfg, sc, work, by_hand):
         # The Wine processes run under that Unix locale (wine-env.sh).
         wine = ["env", f"VORN_WINE_LOCALE={sc.locale}", *wine]
     command = [os.path.join(testenv, "services-run.sh"), os.path.join(work, "services"),
-               "--hosts", cfg.all_hosts, *options, "--", *wine]
+               "--hosts", cfg.all_hosts, *options, "--"]
+    if "proxy" in sc.services:
+        proxy, _, _ = services.proxy_options(cfg, sc, os.path.join(work, "proxy"))
+        command += [os.path.join(testenv, "proxy-run.sh"), *proxy, "--"]
+    command += wine
     stage = {"drives": sc.machine.get("drives", {}), "command": command}
     with open(os.path.join(work, "stage.json"), "w", encoding="utf-8") as f:
         json.dump(stage, f, ensure_ascii=False, indent=1)
@@ -66,8 +70,13 @@ def run(cfg, sc, work, by_hand):
     netns = [os.path.join(cfg.testenv, "netns-run.sh")]
     if sc.services.get("ethernet"):
         netns += ["--ethernet", sc.services["ethernet"]]
-    netns += ["--hosts", cfg.all_hosts, "--", sys.executable, os.path.abspath(__file__),
-              "--inside", work]
+    if "proxy" in sc.services:
+        # The vendor's names lead nowhere but through the proxy.
+        _, direct, proxied = services.proxy_options(cfg, sc, os.path.join(work, "proxy"))
+        netns += ["--hosts", " ".join(direct), "--unreachable", " ".join(proxied)]
+    else:
+        netns += ["--hosts", cfg.all_hosts]
+    netns += ["--", sys.executable, os.path.abspath(__file__), "--inside", work]
     env = dict(os.environ)
     if not by_hand:
         env.pop("DISPLAY", None)  # a private Xvfb for each run

@@ -213,6 +213,15 @@ def split_url():
         put("split_url", "url%d" % i, url)
 
 
+def proxy_config():
+    for i, text in enumerate(["127.0.0.1:3128\nreport.example.com",
+                              "http=a:1;https=b:2 socks=s:1080\n<local>",
+                              "http://[::1]:8080/;user:pw@x:1\n*.example.com:9186",
+                              "<local>;*.corp, 10.* https://*.example.com\nintranet",
+                              "a:0;b:70000;=c:3;http=\nex*le.c*m"]):
+        put("proxy_config", "list%d" % i, text)
+
+
 def archive_7z():
     for name in ("ok-handmade.7z", "ok-lzma.7z", "ok-lzma2-bcj.7z", "ok-copy.7z", "ok-ppmd.7z",
                  "fail-name-dotdot.7z", "fail-name-device-con.7z", "fail-crc-data-copy.7z",
@@ -222,5 +231,5 @@ def archive_7z():
 
 
 for make in (client_version, cafe_answer, channel_file, report_body, layout, zip_archive,
-             gif_seeds, image_header, split_url, archive_7z):
+             gif_seeds, image_header, split_url, proxy_config, archive_7z):
     make()

@@ -20,6 +20,8 @@ PACKAGES=(
   zlib1g-dev libpng-dev googletest python3
   # clang with libFuzzer and the sanitizers, for the fuzz harnesses
   clang libclang-rt-14-dev
+  # the proxy of the end-to-end scenarios; the tests start their own instances
+  squid
 )
 
 if [ "$(id -u)" -ne 0 ]; then
@@ -68,6 +70,17 @@ for attempt in 1 2 3; do
   echo "install-packages.sh: apt-get update failed (attempt $attempt)" >&2
   [ "$attempt" -lt 3 ] && sleep 10
 done
+# Packages that bring a system service (squid) must not start it: the tests run
+# their own instances in their namespaces. A policy that refuses every start
+# holds for the duration of the install, unless the machine has one already.
+policy=/usr/sbin/policy-rc.d
+own_policy=0
+if [ "${#missing[@]}" -gt 0 ] && [ ! -e "$policy" ]; then
+  printf '#!/bin/sh\nexit 101\n' > "$policy"
+  chmod 755 "$policy"
+  own_policy=1
+  trap 'rm -f "$policy"' EXIT
+fi
 if [ "${#missing[@]}" -gt 0 ]; then
   echo "install-packages.sh: installing ${missing[*]}"
   if ! apt-get install -y -q --no-install-recommends "${missing[@]}"; then
@@ -78,4 +91,12 @@ if [ "${#missing[@]}" -gt 0 ]; then
     apt-get install -y -q --no-install-recommends \
       -t "$(. /etc/os-release && echo "$VERSION_CODENAME")" "${missing[@]}"
   fi
+fi
+if [ "$own_policy" = 1 ]; then
+  rm -f "$policy"
+  trap - EXIT
+fi
+# On a machine that boots with systemd the unit is enabled all the same.
+if [ -d /run/systemd/system ] && systemctl is-enabled --quiet squid 2>/dev/null; then
+  systemctl disable --now squid || true
 fi

@@ -4,8 +4,10 @@
 #include <shlobj.h>
 #include <shobjidl.h>
 
+#include <cwchar>
 #include <fstream>
 #include <iterator>
+#include <vector>
 
 #include "agent/steps_internal.h"
 #include "driver/gui_driver.h"
@@ -104,6 +106,16 @@ StepResult SetRegistry(const Step& s) {
             ::RegSetValueExW(key.Get(), s.Arg(2).c_str(), 0, type == L"sz" ? REG_SZ : REG_EXPAND_SZ,
                              reinterpret_cast<const BYTE*>(data.c_str()),
                              static_cast<DWORD>((data.size() + 1) * sizeof(wchar_t)));
+    } else if (type == L"binary") {
+        // Hexadecimal digits, two per byte.
+        if (data.size() % 2 != 0)
+            return Fail(L"an odd number of hexadecimal digits for " + s.Arg(2));
+        std::vector<BYTE> bytes;
+        for (size_t i = 0; i < data.size(); i += 2)
+            bytes.push_back(
+                static_cast<BYTE>(std::wcstoul(data.substr(i, 2).c_str(), nullptr, 16)));
+        rc = ::RegSetValueExW(key.Get(), s.Arg(2).c_str(), 0, REG_BINARY, bytes.data(),
+                              static_cast<DWORD>(bytes.size()));
     } else {
         return Fail(L"unknown value type " + type);
     }

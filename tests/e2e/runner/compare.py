@@ -257,6 +257,18 @@ def check_requests(sc, run, diffs):
             diffs.add("requests", f"{path}: requested over {got}, expected over {schemes}")
 
 
+def check_proxied(sc, run, ph, diffs):
+    """The requests squid saw, as "METHOD URL STATUS", in any order: CONNECT
+    host:port for a tunnel, the absolute URL for plain HTTP."""
+    if "proxied" not in sc.expect:
+        return
+    expected = sorted(ph(sc.expect["proxied"]))
+    got = sorted(run.proxied)
+    if got != expected:
+        diffs.add("proxied", "the proxy's requests differ (sorted; - expected, + seen):\n"
+                  + _sequence_diff(expected, got))
+
+
 # --- registry ------------------------------------------------------------------
 
 def _registry_changes(run):
@@ -426,7 +438,7 @@ def log_lines(run):
     return [l for l in lines if l]
 
 
-def check_log(sc, run, diffs):
+def check_log(sc, run, ph, diffs):
     lines = log_lines(run)
     messages = []
     for l in lines:
@@ -436,7 +448,7 @@ def check_log(sc, run, diffs):
         else:
             messages.append(f"[{m.group(6)}]|{m.group(7)}")
     position = 0
-    for want in sc.expect.get("log", []):
+    for want in ph(sc.expect.get("log", [])):
         found = next((i for i in range(position, len(messages)) if messages[i] == want), None)
         if found is None:
             before = [m for m in messages[:position] if m == want]
@@ -445,7 +457,7 @@ def check_log(sc, run, diffs):
                       + "\n".join("        " + m for m in messages))
             break
         position = found + 1
-    for unwanted in sc.expect.get("log_absent", []):
+    for unwanted in ph(sc.expect.get("log_absent", [])):
         if any(unwanted in m for m in messages):
             diffs.add("log", f"a line holds {unwanted!r}, which must not appear")
 
@@ -462,8 +474,9 @@ def compare(cfg, sc, run, plan):
     check_urls_and_programs(sc, run, ph, diffs)
     check_children(sc, run, diffs)
     check_requests(sc, run, diffs)
+    check_proxied(sc, run, ph, diffs)
     if run.result is not None:
         check_registry(sc, run, ph, diffs)
         check_files(sc, run, ph, diffs)
-        check_log(sc, run, diffs)
+        check_log(sc, run, ph, diffs)
     return diffs

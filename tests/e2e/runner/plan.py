@@ -1,8 +1,11 @@
 """Turns a scenario into the agent's plan: tab-separated steps, one a line.
 The agent expands %VARIABLES% of its environment in every argument."""
+import struct
+
 from .config import windows_path
 from .layouts import control_rect
 from .scenario import ScenarioError
+from .services import expand_hosts
 
 INSTALLER_FOLDER = r"%USERPROFILE%\Downloads"
 INSTALLER_PATH = INSTALLER_FOLDER + r"\VeltoInstaller.exe"
@@ -63,6 +66,39 @@ def _window(step, where):
     return cls
 
 
+INTERNET_SETTINGS = r"Software\Microsoft\Windows\CurrentVersion\Internet Settings"
+
+
+def connection_settings(server="", bypass="", script="", detect=False, counter=1):
+    """The binary value DefaultConnectionSettings as Internet Options writes it:
+    version 0x46, a change counter, the flags (1 direct, 2 proxy, 4 script,
+    8 detect), then the proxy, bypass and script strings, each after its
+    length, and the zeros of the fields that follow them."""
+    flags = 1 | (2 if server else 0) | (4 if script else 0) | (8 if detect else 0)
+    data = struct.pack("<III", 0x46, counter, flags)
+    for text in (server, bypass, script):
+        raw = text.encode("ascii")
+        data += struct.pack("<I", len(raw)) + raw
+    return data + bytes(32)
+
+
+def proxy_registry(cfg, proxy):
+    """(key, name, type, value) under HKCU for the scenario's machine.proxy."""
+    server = expand_hosts(cfg, proxy.get("server", ""))
+    bypass = expand_hosts(cfg, proxy.get("bypass", ""))
+    script = expand_hosts(cfg, proxy.get("script", ""))
+    blob = connection_settings(server, bypass, script, bool(proxy.get("detect", False)))
+    out = [(INTERNET_SETTINGS + r"\Connections", "DefaultConnectionSettings", "binary", blob.hex()),
+           (INTERNET_SETTINGS, "ProxyEnable", "dword", 1 if server else 0)]
+    if server:
+        out.append((INTERNET_SETTINGS, "ProxyServer", "sz", server))
+    if bypass:
+        out.append((INTERNET_SETTINGS, "ProxyOverride", "sz", bypass))
+    if script:
+        out.append((INTERNET_SETTINGS, "AutoConfigURL", "sz", script))
+    return out
+
+
 def _setup(plan, cfg, sc, work):
     m = sc.machine
     plan.add("set-up", "autoshot", 700)
@@ -102,6 +138,9 @@ def _setup(plan, cfg, sc, work):
             plan.add(where, "regkey", hive, key)
         else:
             plan.add(where, "reg", hive, key, r["name"], r.get("type", "sz"), r["value"])
+    if "proxy" in m:
+        for key, name, kind, value in proxy_registry(cfg, m["proxy"]):
+            plan.add("machine.proxy", "reg", "HKCU", key, name, kind, value)
     messages = [s["expect_message"] for s in sc.steps if "expect_message" in s]
     area = plan.point(control_rect(cfg.skin_dir, MESSAGE_CLASS, "label"))
     for text in dict.fromkeys(messages):

@@ -60,6 +60,8 @@ class Run:
                 self.result = json.load(f)
         self.reports = _json_lines(os.path.join(work, "services", "reports.jsonl"))
         self.requests = _json_lines(os.path.join(work, "services", "requests.jsonl"))
+        # squid's access log: "METHOD URL STATUS", one request a line.
+        self.proxied = _lines(os.path.join(work, "proxy", "access.log"))
         self.urls = _lines(os.path.join(work, "urls.txt"))
         self.starts = _json_lines(os.path.join(work, "starts.jsonl"))
         self.reg_before = load_registry(os.path.join(work, "reg-before.txt"))

@@ -10,11 +10,16 @@ class ScenarioError(Exception):
 
 
 TOP_KEYS = {"about", "labels", "pending", "timeout", "services", "machine", "step", "expect"}
-SERVICE_KEYS = {"package", "package_size", "entry", "catalogue", "cafe", "faults", "options", "ethernet"}
+SERVICE_KEYS = {"package", "package_size", "entry", "catalogue", "cafe", "faults", "options", "ethernet",
+                "proxy"}
 MACHINE_KEYS = {"command_line", "drives", "registry", "folders", "files", "trust_test_ca", "dpi",
-                "locale"}
+                "locale", "proxy"}
 # Display scaling of 100 % to 200 % (LogPixels of the prefix).
 DPI_RANGE = (96, 192)
+# The user's connection settings (Internet Options) and the squid between the
+# installer and the services.
+MACHINE_PROXY_KEYS = {"server", "bypass", "script", "detect"}
+SERVICE_PROXY_KEYS = {"port", "direct", "refuse_connect", "auth", "script"}
 DRIVE_KINDS = {"fixed", "tmpfs", "folder"}
 ACTIONS = {"wait", "click", "drag", "key", "type", "sleep", "shot", "film", "rect", "texts",
            "expect_message", "open", "gone", "launch", "exit", "terminate"}
@@ -22,7 +27,7 @@ MODIFIERS = {"window", "at", "from", "to", "timeout", "within", "every", "gap", 
              "program", "note"}
 EXPECT_KEYS = {"exit_code", "exit_codes", "windows", "window", "reports", "urls", "programs",
                "children", "requests", "log", "log_absent", "registry", "files", "temp_files",
-               "rects", "texts", "ansi_codepage"}
+               "rects", "texts", "ansi_codepage", "proxied"}
 # language_TERRITORY.CHARSET, as glibc's localedef makes them
 LOCALE = re.compile(r"[a-z]{2,3}_[A-Z]{2}\.[A-Za-z0-9-]+")
 WINDOW_KEYS = {"min_open_ms", "max_open_ms", "size", "title", "at", "moved", "centred"}
@@ -71,6 +76,10 @@ class Scenario:
             if not isinstance(self.locale, str) or not LOCALE.fullmatch(self.locale):
                 raise ScenarioError(f"{self.name}: machine.locale {self.locale!r} is no locale name "
                                     "such as hi_IN.UTF-8")
+        if "proxy" in self.machine:
+            _check_keys(f"{self.name}.machine.proxy", self.machine["proxy"], MACHINE_PROXY_KEYS)
+        if "proxy" in self.services:
+            _check_keys(f"{self.name}.services.proxy", self.services["proxy"], SERVICE_PROXY_KEYS)
         self.steps = data.get("step", [])
         for i, step in enumerate(self.steps, 1):
             _check_keys(f"{self.name} step {i}", step, ACTIONS | MODIFIERS)
@@ -88,6 +97,12 @@ class Scenario:
         if self.locale and not isinstance(self.ansi_codepage, int):
             raise ScenarioError(f"{self.name}: machine.locale needs expect.ansi_codepage, the code "
                                 "page the run is to have (the services read the reports in it)")
+        proxied = self.expect.get("proxied")
+        if proxied is not None:
+            if "proxy" not in self.services:
+                raise ScenarioError(f"{self.name}.expect.proxied needs services.proxy")
+            if not (isinstance(proxied, list) and all(isinstance(x, str) for x in proxied)):
+                raise ScenarioError(f"{self.name}.expect.proxied: a list of \"METHOD URL STATUS\"")
         for cls, props in self.expect.get("window", {}).items():
             _check_keys(f"{self.name}.expect.window.{cls}", props, WINDOW_KEYS)
 

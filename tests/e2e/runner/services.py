@@ -38,7 +38,29 @@ def prepare(cfg, sc, folder):
             f.write(cafe)
     if s.get("faults"):
         _write_json(folder, "faults.json", s["faults"])
+    script = s.get("proxy", {}).get("script")
+    if script is not None:
+        # An automatic configuration script, served at http://127.0.0.1/proxy.pac.
+        with open(os.path.join(folder, "files", "proxy.pac"), "w", encoding="utf-8") as f:
+            f.write(expand_hosts(cfg, script))
     return [str(o) for o in s.get("options", [])]
+
+
+def proxy_options(cfg, sc, folder):
+    """proxy-run.sh's options for services.proxy, and the names the installer
+    reaches directly; the other names it reaches only through the proxy."""
+    p = sc.services["proxy"]
+    direct = [expand_hosts(cfg, n) for n in p.get("direct", [])]
+    unknown = [n for n in direct if n not in cfg.all_hosts.split()]
+    if unknown:
+        raise ScenarioError(f"services.proxy.direct: {unknown} are none of the build's host names")
+    options = [folder, "--names", cfg.all_hosts, "--port", str(int(p.get("port", 3128)))]
+    if p.get("refuse_connect"):
+        options.append("--refuse-connect")
+    if p.get("auth"):
+        options.append("--auth")
+    proxied = [n for n in cfg.all_hosts.split() if n not in direct]
+    return options, direct, proxied
 
 
 def client_package_path(cfg, name):
