@@ -1,7 +1,7 @@
-// Resampling of premultiplied 32-bit pixels for windows drawn above 96 DPI:
-// a Catmull-Rom cubic, widened when shrinking so that every source pixel
-// counts. Done by us rather than by GDI+, whose filtered scaling under Wine
-// is slow and differs from Windows'.
+// Resampling of premultiplied 32-bit pixels for windows drawn at other than
+// 96 DPI: a Catmull-Rom cubic or a linear filter, widened when shrinking so
+// that every source pixel counts. Done by us rather than by GDI+, whose
+// filtered scaling under Wine is slow and differs from Windows'.
 #pragma once
 
 #include <cstdint>
@@ -12,11 +12,15 @@
 
 namespace TavroLib {
 
+// Cubic for still images, scaled once; linear for an animation's frames,
+// scaled many times a second.
+enum class ResampleFilter { Cubic, Linear };
+
 // Scales src (srcWidth x srcHeight, top-down, premultiplied BGRA) to
 // dstWidth x dstHeight into out. False when a size is not positive or
 // memory runs out (out is then empty).
 bool ResamplePixels(const uint32_t* src, int srcWidth, int srcHeight, int dstWidth, int dstHeight,
-                    std::vector<uint32_t>& out);
+                    std::vector<uint32_t>& out, ResampleFilter filter = ResampleFilter::Cubic);
 
 struct SkinImage;
 

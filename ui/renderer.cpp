@@ -208,7 +208,8 @@ void DrawPixels(PaintContext& ctx, const void* pixels, int width, int height, co
         f.version = version;
         f.width = w;
         f.height = h;
-        if (!ResamplePixels(static_cast<const uint32_t*>(pixels), width, height, w, h, f.pixels)) {
+        if (!ResamplePixels(static_cast<const uint32_t*>(pixels), width, height, w, h, f.pixels,
+                            frame != nullptr ? ResampleFilter::Linear : ResampleFilter::Cubic)) {
             f.source = nullptr;
             DrawPixelsAt(ctx, pixels, width, height, dest);  // no memory: GDI+ stretches it
             return;

@@ -69,8 +69,10 @@ void FillRect(PaintContext& ctx, const RECT& rc, DWORD argb, SIZE round);
 void DrawBorder(PaintContext& ctx, const RECT& rc, int size, DWORD argb, SIZE round);
 // The whole image stretched into dest.
 void DrawImage(PaintContext& ctx, const std::shared_ptr<const SkinImage>& image, const RECT& dest);
-// Pixels stretched into dest. Where the window is scaled, frame (when given)
-// keeps the scaled pixels of this source and version for later paints.
+// Pixels stretched into dest. Where the window is scaled, the pixels of an
+// animation (frame given) are scaled with the linear filter, fast enough for
+// every frame, and frame keeps them for later paints of this version; other
+// pixels with the cubic.
 void DrawPixels(PaintContext& ctx, const void* pixels, int width, int height, const RECT& dest,
                 ScaledFrame* frame = nullptr, size_t version = 0);
 // Single-line text with the DT_ alignment flags of style, in the font's pixel

@@ -129,12 +129,21 @@ TEST(UiUnits, ScaledImagesKeepFlatColoursAndStayPremultiplied) {
     // exceeds its alpha, even where the cubic overshoots at a hard edge.
     const std::vector<uint32_t> flat(7 * 5, 0x80402010u);
     std::vector<uint32_t> out;
-    for (const SIZE to : {SIZE{14, 10}, SIZE{9, 6}, SIZE{3, 2}, SIZE{7, 5}}) {
-        ASSERT_TRUE(ResamplePixels(flat.data(), 7, 5, to.cx, to.cy, out));
-        ASSERT_EQ(out.size(), static_cast<size_t>(to.cx * to.cy));
-        for (uint32_t p : out)
-            ASSERT_EQ(p, 0x80402010u) << to.cx << "x" << to.cy;
+    for (const ResampleFilter filter : {ResampleFilter::Cubic, ResampleFilter::Linear}) {
+        for (const SIZE to : {SIZE{14, 10}, SIZE{9, 6}, SIZE{3, 2}, SIZE{7, 5}}) {
+            ASSERT_TRUE(ResamplePixels(flat.data(), 7, 5, to.cx, to.cy, out, filter));
+            ASSERT_EQ(out.size(), static_cast<size_t>(to.cx * to.cy));
+            for (uint32_t p : out)
+                ASSERT_EQ(p, 0x80402010u) << to.cx << "x" << to.cy;
+        }
     }
+    // Enlarged linearly, a ramp stays a ramp between its ends.
+    const std::vector<uint32_t> ramp{0xFF000000u, 0xFF404040u, 0xFF808080u};
+    ASSERT_TRUE(ResamplePixels(ramp.data(), 3, 1, 6, 2, out, ResampleFilter::Linear));
+    for (size_t i = 1; i < 6; ++i)
+        EXPECT_LE(out[i - 1] & 0xFF, out[i] & 0xFF);
+    EXPECT_EQ(out[0], 0xFF000000u);
+    EXPECT_EQ(out[5], 0xFF808080u);
     std::vector<uint32_t> edge(8 * 1, 0u);
     for (int x = 4; x < 8; ++x)
         edge[x] = 0xFFFFFFFFu;
