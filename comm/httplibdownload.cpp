@@ -107,13 +107,20 @@ void ShowDownloadErrorBox(const std::wstring& text) {
     ::MessageBoxW(nullptr, text.c_str(), L"错误", MB_OK | MB_ICONERROR);
 }
 
-int ProgressPercent(uint64_t received, uint64_t total) {
+float ProgressShare(uint64_t received, uint64_t total) {
     const double d = total != 0 ? static_cast<double>(total) : 1.0;
     // Stored through volatile so that x87 code rounds to single precision as
     // SSE code does: the same figures on every architecture.
     volatile float x = static_cast<float>(static_cast<double>(received) * 100.0 / d);
-    const float shown = x;
-    return shown >= static_cast<float>(INT_MAX) ? INT_MAX : static_cast<int>(shown);
+    return x;
+}
+
+int WholePercent(float share) {
+    return share >= static_cast<float>(INT_MAX) ? INT_MAX : static_cast<int>(share);
+}
+
+int ProgressPercent(uint64_t received, uint64_t total) {
+    return WholePercent(ProgressShare(received, total));
 }
 
 bool ProgressGate::Pass(uint64_t received, uint64_t total) {

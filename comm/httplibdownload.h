@@ -58,10 +58,13 @@ class ProgressGate {
     int lastPercent_ = -1;
 };
 
-// The whole percentage that the progress window shows for these counts:
-// received x 100 / total in double, rounded to float, truncated; a total of 0
-// counts as 1, and what exceeds INT_MAX shows as INT_MAX.
+// The percentage of these counts as the progress window computes it:
+// received x 100 / total in double, rounded to float; a total of 0 counts as 1.
+float ProgressShare(uint64_t received, uint64_t total);
+// That share truncated to the whole percentage the bar shows; what exceeds
+// INT_MAX shows as INT_MAX.
 int ProgressPercent(uint64_t received, uint64_t total);
+int WholePercent(float share);
 
 // LocateCaBundle, DownloadHttps with its path (found or not), and one
 // DownloadHttp when HTTPS brought back no answer. Returns 0 or -1.

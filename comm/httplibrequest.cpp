@@ -63,10 +63,25 @@ bool ApplyCaBundle(httplib::SSLClient& client) {
     return bundle.found;
 }
 
-void httplib_request(const char* host, const char* path, const httplib::Headers& headers,
-                     const std::string& body, std::string& answer, bool useHttps) {
+bool BoundedAnswer::TakeResponse(const httplib::Response& response) {
+    const std::string length = response.get_header_value("Content-Length");
+    tooLarge_ = !length.empty() && std::strtoull(length.c_str(), nullptr, 10) > kMaxAnswerBytes;
+    return !tooLarge_;
+}
+
+bool BoundedAnswer::TakeData(const char* data, size_t length) {
+    if (body_.size() + length > kMaxAnswerBytes) {
+        tooLarge_ = true;
+        return false;
+    }
+    body_.append(data, length);
+    return true;
+}
+
+AttemptResult httplib_request(const char* host, const char* path, const httplib::Headers& headers,
+                              const std::string& body, std::string& answer, bool useHttps) {
     if (host == nullptr || path == nullptr)
-        return;
+        return AttemptResult::NoAnswer;
     ProxiedAttempt proxy(useHttps, host, useHttps ? 443 : 80, path);
     std::unique_ptr<httplib::ClientImpl> client;
     if (useHttps) {
@@ -87,40 +102,33 @@ void httplib_request(const char* host, const char* path, const httplib::Headers&
     request.headers = headers;
     request.headers.emplace("Content-Type", "application/json");
     request.body = body;
-    // Refuse an announced length over the limit before reading any of it, and
-    // count what arrives for answers without one (chunked, up to the close).
-    bool tooLarge = false;
-    request.response_handler = [&tooLarge, &proxy](const httplib::Response& response) {
-        if (!proxy.TakeResponse(response))
-            return false;
-        const std::string length = response.get_header_value("Content-Length");
-        tooLarge = !length.empty() && std::strtoull(length.c_str(), nullptr, 10) > kMaxAnswerBytes;
-        return !tooLarge;
+    BoundedAnswer received;
+    request.response_handler = [&received, &proxy](const httplib::Response& response) {
+        return proxy.TakeResponse(response) && received.TakeResponse(response);
     };
-    std::string received;
-    request.content_receiver = [&](const char* data, size_t n, uint64_t, uint64_t) {
-        if (received.size() + n > kMaxAnswerBytes) {
-            tooLarge = true;
-            return false;
-        }
-        received.append(data, n);
-        return true;
+    request.content_receiver = [&received](const char* data, size_t n, uint64_t, uint64_t) {
+        return received.TakeData(data, n);
     };
     httplib::Response response;
     httplib::Error error = httplib::Error::Success;
     const bool sent = client->send(request, response, error);
     if (proxy.Answered(sent, error)) {
-        answer = std::move(received);
-    } else if (tooLarge) {
+        answer = received.TakeBody();
+        return AttemptResult::Answered;
+    }
+    if (received.TooLarge()) {
         Logger::Write(LOG_ERROR, VORN_LOG_SOURCE, __LINE__, "httplib_request",
                       L"answer longer than %u bytes dropped",
                       static_cast<unsigned>(kMaxAnswerBytes));
+        return AttemptResult::TooLarge;
     }
+    return AttemptResult::NoAnswer;
 }
 
 void httplib_request_muti(const char* host, const char* path, const httplib::Headers& headers,
                           const std::string& body, std::string& answer) {
-    httplib_request(host, path, headers, body, answer, true);
+    if (httplib_request(host, path, headers, body, answer, true) == AttemptResult::TooLarge)
+        return;
     if (!answer.empty())
         return;
     Logger::Write(LOG_INFO, VORN_LOG_SOURCE, __LINE__, "httplib_request_muti",

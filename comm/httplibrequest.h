@@ -31,14 +31,36 @@ void ApplyTransportSettings(httplib::ClientImpl& client);
 // system store). Returns whether a bundle was found; the caller logs.
 bool ApplyCaBundle(httplib::SSLClient& client);
 
+// Collects an answer of at most kMaxAnswerBytes: an announced length over the
+// limit is refused before any of the body is read, and what arrives without
+// one (chunked, or up to the close) is counted.
+class BoundedAnswer {
+  public:
+    // For the request's response and content handlers: false ends the exchange.
+    bool TakeResponse(const httplib::Response& response);
+    bool TakeData(const char* data, size_t length);
+    bool TooLarge() const { return tooLarge_; }
+    std::string TakeBody() { return std::move(body_); }
+
+  private:
+    std::string body_;
+    bool tooLarge_ = false;
+};
+
+// How an attempt ended: no response, a response whose body became the
+// answer, or a response too long to keep (an answer all the same, though
+// none that the caller can use).
+enum class AttemptResult { NoAnswer, Answered, TooLarge };
+
 // One POST attempt to host:443 (useHttps) or host:80 with Content-Type
-// "application/json". answer is replaced by the body when any response came
+// "application/json". answer is replaced by the body when a response came
 // back and left as it was otherwise, also when the body would exceed
 // kMaxAnswerBytes.
-void httplib_request(const char* host, const char* path, const httplib::Headers& headers,
-                     const std::string& body, std::string& answer, bool useHttps);
+AttemptResult httplib_request(const char* host, const char* path, const httplib::Headers& headers,
+                              const std::string& body, std::string& answer, bool useHttps);
 
-// HTTPS, then plain HTTP when the answer is still empty.
+// HTTPS, then plain HTTP when the answer is still empty, unless HTTPS brought
+// an answer too long to keep: the server answered, and would again.
 void httplib_request_muti(const char* host, const char* path, const httplib::Headers& headers,
                           const std::string& body, std::string& answer);
 

@@ -87,8 +87,22 @@ std::string HttpInstallInfo::GetRequest() {
         ERROR_IN("HttpInstallInfo::GetRequest", L"can not find cacert file");
     }
     vorn::ApplyTransportSettings(*client);
-    const httplib::Result result = client->Get(kPath);
-    return proxy.Answered(static_cast<bool>(result), result.error()) ? result->body : std::string();
+    // Bounded as every other answer: a cafe service gone wrong must not use up
+    // the check thread's memory.
+    vorn::BoundedAnswer received;
+    const httplib::Result result = client->Get(
+        kPath,
+        [&](const httplib::Response& response) {
+            return proxy.TakeResponse(response) && received.TakeResponse(response);
+        },
+        [&received](const char* data, size_t n) { return received.TakeData(data, n); });
+    if (proxy.Answered(static_cast<bool>(result), result.error()))
+        return received.TakeBody();
+    if (received.TooLarge()) {
+        ERROR_IN("HttpInstallInfo::GetRequest", L"answer longer than %u bytes dropped",
+                 static_cast<unsigned>(vorn::kMaxAnswerBytes));
+    }
+    return std::string();
 }
 
 void HttpInstallInfo::GetWebBarInfo() {

@@ -126,14 +126,15 @@ bool CProcessWnd::SetProgress(int64_t total, int64_t current) {
     // Negative counts are no progress at all.
     const uint64_t t = total > 0 ? static_cast<uint64_t>(total) : 0;
     const uint64_t c = current > 0 ? static_cast<uint64_t>(current) : 0;
-    const int percent = vorn::ProgressPercent(c, t);
+    const float share = vorn::ProgressShare(c, t);
+    const int percent = vorn::WholePercent(share);
     if (percent == s_lastPercent)
         return true;
     s_lastPercent = percent;
     if (auto* bar = dynamic_cast<TavroLib::CProgressUI*>(FindControl(L"process")))
         bar->SetValue(percent);
     if (TavroLib::CControlUI* label = FindControl(L"CurDownNumLabel"))
-        label->SetText(std::to_wstring(MegabytesDone(m_totalMB, percent)) + L"M  ");
+        label->SetText(std::to_wstring(MegabytesDone(m_totalMB, share)) + L"M  ");
     return true;
 }
 

@@ -8,6 +8,7 @@
 // Whole MiB of a byte count.
 int64_t WholeMegabytes(uint64_t bytes);
 
-// The megabytes done at a whole percentage of totalMB, computed in single
-// precision as the counter always was, truncated.
-int64_t MegabytesDone(int64_t totalMB, int percent);
+// The megabytes done at a percentage of totalMB: totalMB x (share / 100) in
+// single precision, truncated. The share is the unrounded percentage, so that
+// 33.4 % of 3 MiB shows 1 MiB done.
+int64_t MegabytesDone(int64_t totalMB, float share);

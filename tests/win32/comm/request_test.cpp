@@ -182,17 +182,19 @@ TEST_F(Request, AnswersOverTheLimitAreNoAnswer) {
     ASSERT_EQ(full.size(), kMaxAnswerBytes);
     EXPECT_EQ(full.substr(full.size() - 2), "ab");
 
-    // One byte more, announced: dropped unread, then the same over HTTP.
+    // One byte more, announced: dropped unread. The server answered all the
+    // same: the request is not repeated over HTTP.
     const wchar_t dropped[] = L"[Error]|answer longer than 1048576 bytes dropped";
     ASSERT_TRUE(Services::AddFault("{\"path\":\"/t/over\",\"status\":200,\"body_size\":" +
                                    std::to_string(kMaxAnswerBytes + 1) + "}"));
     std::string answer = "previous";
-    httplib_request(kHost, "/t/over", {}, "{}", answer, true);
+    EXPECT_EQ(httplib_request(kHost, "/t/over", {}, "{}", answer, true), AttemptResult::TooLarge);
     EXPECT_EQ(answer, "previous");
     EXPECT_EQ(Post("/t/over"), "");
     EXPECT_EQ(Attempts(from, "/t/over", "https"), 2u);
-    EXPECT_EQ(Attempts(from, "/t/over", "http"), 1u);
-    EXPECT_EQ(log.Count(dropped), 3u);
+    EXPECT_EQ(Attempts(from, "/t/over", "http"), 0u);
+    EXPECT_FALSE(log.Has(L"[Info]|https turn to http"));
+    EXPECT_EQ(log.Count(dropped), 2u);
 
     // A body without end (chunked) is cut at the limit, quickly.
     ASSERT_TRUE(Services::AddFault(
@@ -200,8 +202,8 @@ TEST_F(Request, AnswersOverTheLimitAreNoAnswer) {
     const ULONGLONG start = ::GetTickCount64();
     EXPECT_EQ(Post("/t/endless"), "");
     EXPECT_LT(::GetTickCount64() - start, 20000u);
-    EXPECT_EQ(Attempts(from, "/t/endless", "http"), 1u);
-    EXPECT_EQ(log.Count(dropped), 5u);
+    EXPECT_EQ(Attempts(from, "/t/endless", "http"), 0u);
+    EXPECT_EQ(log.Count(dropped), 3u);
 }
 
 TEST_F(Request, BundleBesideTheExecutableOnly) {

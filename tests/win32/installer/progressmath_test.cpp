@@ -20,6 +20,16 @@ TEST(ProgressMath, SmallPackagesAsBefore) {
     EXPECT_EQ(MegabytesDone(0, 100), 0);
 }
 
+TEST(ProgressMath, TheCounterFollowsTheUnroundedShare) {
+    // 3 MiB at 33.4 %: one whole MiB done, though the bar's 33 % of 3 is less.
+    const uint64_t total = 3u << 20;
+    const uint64_t received = total * 334 / 1000 + 1;
+    const float share = vorn::ProgressShare(received, total);
+    EXPECT_EQ(vorn::WholePercent(share), 33);
+    EXPECT_EQ(MegabytesDone(3, share), 1);
+    EXPECT_EQ(MegabytesDone(85, vorn::ProgressShare(44564480u, 89128960u)), 42);
+}
+
 TEST(ProgressMath, PackagesOfTwoGibibytesAndMore) {
     const uint64_t gib = uint64_t(1) << 30;
     // 32-bit figures would turn negative here, or wrap to small numbers

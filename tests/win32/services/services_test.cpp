@@ -396,6 +396,23 @@ TEST_F(Cafe, BrokenWrappersEndQuietly) {
     EXPECT_TRUE(log.Has(L"[Info]| Get /CXBasicInfo Recv Message Empty"));
 }
 
+TEST_F(Cafe, AnswersOverTheLimitAreDropped) {
+    const wchar_t dropped[] = L"[Error]|answer longer than 1048576 bytes dropped";
+    for (const char* fault :
+         {"{\"path\":\"/CXBasicInfo\",\"status\":200,\"body_size\":1048577}",
+          "{\"path\":\"/"
+          "CXBasicInfo\",\"status\":200,\"body\":\"CXR_LOC_JSONP(\",\"endless\":true}"}) {
+        ASSERT_TRUE(Services::ClearFaults());
+        ASSERT_TRUE(Services::AddFault(fault));
+        const size_t before = log.Count(dropped);
+        EXPECT_EQ(info->GetRequest(), "") << fault;
+        EXPECT_EQ(log.Count(dropped), before + 1) << fault;
+    }
+    info->GetWebBarInfo();
+    EXPECT_EQ(info->barInfo, "");
+    EXPECT_EQ(report->b_icafe_guid, "before");
+}
+
 TEST_F(Cafe, NoHttpFallbackAndNoBundleLine) {
     ::DeleteFileW(log.Temp().File(L"cacert.pem").c_str());
     ASSERT_TRUE(Services::AddFault("{\"path\":\"/CXBasicInfo\",\"status\":204}"));

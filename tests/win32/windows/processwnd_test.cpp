@@ -22,6 +22,7 @@
 #include "installer/windowsequence.h"
 #include "ui/toolkit.h"
 #include "util/path_util.h"
+#include "util/string_util.h"
 #include "util/win_handle.h"
 #include "windows/installer_fixture.h"
 
@@ -367,6 +368,79 @@ TEST_F(ProgressWindow, OldPackageFolderIsClearedAndAWrongFileFailsTheCrc) {
     ASSERT_NE(progress, nullptr);
     ASSERT_TRUE(vorn::gui::Key(progress, L"alt+f4"));
     ASSERT_TRUE(WaitDone(15000));
+}
+
+BOOL CALLBACK FindIconControl(HWND child, LPARAM found) {
+    wchar_t cls[16] = {};
+    ::GetClassNameW(child, cls, 16);
+    if (_wcsicmp(cls, L"Static") != 0 || (::GetWindowLongW(child, GWL_STYLE) & 0x1F) != SS_ICON)
+        return TRUE;
+    *reinterpret_cast<HICON*>(found) =
+        reinterpret_cast<HICON>(::SendMessageW(child, STM_GETICON, 0, 0));
+    return FALSE;
+}
+
+// The icon a message box shows: its static control of the icon style.
+HICON BoxIcon(HWND box) {
+    HICON icon = nullptr;
+    ::EnumChildWindows(box, FindIconControl, reinterpret_cast<LPARAM>(&icon));
+    return icon;
+}
+
+// A package file that cannot be opened: the download wrapper's error box
+// (caption "错误", no owner, the error icon), then the failure's report and
+// message; over HTTPS for an https:// address, over HTTP for one without.
+TEST_F(ProgressWindow, PackageThatCannotBeWrittenShowsTheErrorBoxAndFails) {
+    struct Case {
+        const wchar_t* url;
+        ReportEvent report;
+        const wchar_t* message;
+    } const cases[] = {
+        {L"https://" VORN_TEST_DOWNLOAD_HOST L"/pkg/velto/client.7z",
+         {4, 0, 0, "https to down failed"},
+         L"https下载客户端失败，请重新打开安装程序"},
+        {VORN_TEST_DOWNLOAD_HOST L"/pkg/velto/client.7z",
+         {4, 0, 0, "http to down failed"},
+         L"http下载客户端失败，请重新打开安装程序"},
+    };
+    std::vector<ReportEvent> reports;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(vorn::WideToUtf8(c.url));
+        Serve("velto client package");
+        info->downloadUrl = c.url;
+        // Held open without sharing, as another program might: it can be
+        // neither removed nor opened for writing.
+        vorn::UniqueHandle held(::CreateFileW(install.File(L"tmpClient").c_str(), GENERIC_READ, 0,
+                                              nullptr, CREATE_ALWAYS, 0, nullptr));
+        ASSERT_TRUE(held);
+        done = false;
+        Start();
+        HWND error = vorn::gui::WaitWindow(L"#32770", 30000);
+        ASSERT_NE(error, nullptr);
+        wchar_t caption[64] = {};
+        ::GetWindowTextW(error, caption, 64);
+        EXPECT_STREQ(caption, L"错误");
+        EXPECT_EQ(::GetWindow(error, GW_OWNER), nullptr);
+        EXPECT_EQ(BoxIcon(error), ::LoadIconW(nullptr, IDI_ERROR));
+        EXPECT_EQ(NewReports(), reports) << "the box comes before the report";
+        ::PostMessageW(error, WM_COMMAND, IDOK, 0);
+        HWND box = vorn::gui::WaitWindow(L"MessageInfoBoxUI", 30000);
+        ASSERT_NE(box, nullptr);
+        auto* shownBox =
+            reinterpret_cast<TavroLib::WindowImplBase*>(::GetWindowLongPtrW(box, GWLP_USERDATA));
+        ASSERT_NE(shownBox, nullptr);
+        EXPECT_EQ(shownBox->FindControl(L"label")->GetText(), c.message);
+        reports.push_back(c.report);
+        EXPECT_EQ(NewReports(), reports);
+        ASSERT_TRUE(vorn::gui::Click(box, kBoxOk.x, kBoxOk.y));
+        ASSERT_TRUE(vorn::gui::WaitWindowGone(box, 10000));
+        HWND progress = vorn::gui::FindWindowByClass(L"ProcessWndUI");
+        ASSERT_NE(progress, nullptr);
+        ::PostMessageW(progress, WM_CLOSE, 0, 0);
+        ASSERT_TRUE(WaitDone(15000));
+        run.join();
+        EXPECT_TRUE(ClientStarts().empty());
+    }
 }
 
 TEST_F(ProgressWindow, PackageThatCannotBeUnpackedStartsNothing) {
