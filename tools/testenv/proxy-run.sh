@@ -10,6 +10,7 @@
 # request for credentials that nobody has (407). The exit code is COMMAND's,
 # or 125 when squid did not start within 20 seconds.
 set -uo pipefail
+source "$(cd "$(dirname "$0")" && pwd)/stop-process.sh"
 
 usage() {
   echo "usage: proxy-run.sh DIR --names NAMES [--addr A] [--port N] [--refuse-connect] [--auth] -- COMMAND" >&2
@@ -77,13 +78,7 @@ chown -R proxy:proxy "$dir" 2>/dev/null || chmod -R a+rwX "$dir"
 pid=$!
 
 stop_squid() {
-  kill -TERM "$pid" 2>/dev/null || return 0
-  for _ in $(seq 100); do
-    kill -0 "$pid" 2>/dev/null || break
-    sleep 0.1
-  done
-  kill -KILL "$pid" 2>/dev/null
-  wait "$pid" 2>/dev/null
+  vorn_stop_process "$pid"
 }
 trap 'stop_squid; exit 130' INT TERM
 

@@ -7,6 +7,7 @@
 # COMMAND's, or 125 when the server did not become ready within 20 seconds.
 set -uo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
+source "$here/stop-process.sh"
 server=${VORN_SERVICES:-$here/../../build/host/bin/vorn-services}
 
 usage() {
@@ -37,13 +38,7 @@ fi
 pid=$!
 
 stop_server() {
-  kill -TERM "$pid" 2>/dev/null || return 0
-  for _ in $(seq 100); do
-    kill -0 "$pid" 2>/dev/null || break
-    sleep 0.1
-  done
-  kill -KILL "$pid" 2>/dev/null
-  wait "$pid" 2>/dev/null
+  vorn_stop_process "$pid"
 }
 trap 'stop_server; exit 130' INT TERM
 
