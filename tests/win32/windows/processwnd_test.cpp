@@ -306,6 +306,17 @@ class ProgressWindow : public vorn::test::InstallerWindowTest {
     bool WaitDone(DWORD ms) {
         return vorn::gui::WaitFor([this] { return done.load(); }, ms);
     }
+    // Alt+F4 as a user presses it, again when a busy machine lost the first
+    // press in the window's activation; true once the run has ended.
+    bool CloseByKeys(HWND window) {
+        for (int i = 0; i < 3; ++i) {
+            if (::IsWindow(window) && !vorn::gui::Key(window, L"alt+f4"))
+                continue;
+            if (WaitDone(5000))
+                return true;
+        }
+        return WaitDone(5000);
+    }
     void Join() {
         for (int i = 0; i < 300 && !done; ++i) {
             for (const wchar_t* name : {L"MessageInfoBoxUI", L"CompleteWndUI", L"ProcessWndUI"}) {
@@ -347,8 +358,7 @@ TEST_F(ProgressWindow, CrcMismatchReportsShowsTheMessageAndLeavesTheWindow) {
     EXPECT_EQ(vorn::test::ReadBytes(install.File(L"tmpClient")), bytes) << "the package remains";
     EXPECT_EQ(vorn::gui::FindWindowByClass(L"CompleteWndUI"), nullptr);
     // Closing it ends the run, without any further report.
-    ASSERT_TRUE(vorn::gui::Key(progress, L"alt+f4"));
-    ASSERT_TRUE(WaitDone(15000));
+    ASSERT_TRUE(CloseByKeys(progress));
     EXPECT_EQ(code.load(), 0);
     EXPECT_EQ(NewReports(), std::vector<ReportEvent>{kCrcFailed});
     EXPECT_TRUE(ClientStarts().empty());
@@ -366,8 +376,7 @@ TEST_F(ProgressWindow, OldPackageFolderIsClearedAndAWrongFileFailsTheCrc) {
     ASSERT_TRUE(vorn::gui::Click(box, kBoxOk.x, kBoxOk.y));
     HWND progress = vorn::gui::FindWindowByClass(L"ProcessWndUI");
     ASSERT_NE(progress, nullptr);
-    ASSERT_TRUE(vorn::gui::Key(progress, L"alt+f4"));
-    ASSERT_TRUE(WaitDone(15000));
+    ASSERT_TRUE(CloseByKeys(progress));
 }
 
 BOOL CALLBACK FindIconControl(HWND child, LPARAM found) {
@@ -457,8 +466,7 @@ TEST_F(ProgressWindow, PackageThatCannotBeUnpackedStartsNothing) {
     ASSERT_NE(progress, nullptr);
     EXPECT_TRUE(::IsWindowVisible(progress));
     EXPECT_EQ(vorn::gui::FindWindowByClass(L"CompleteWndUI"), nullptr);
-    ASSERT_TRUE(vorn::gui::Key(progress, L"alt+f4"));
-    ASSERT_TRUE(WaitDone(15000));
+    ASSERT_TRUE(CloseByKeys(progress));
     EXPECT_EQ(NewReports(), std::vector<ReportEvent>{kExtractFailed});
     EXPECT_TRUE(ClientStarts().empty());
     EXPECT_FALSE(vorn::IsRegularFile(ShortcutPath(CSIDL_DESKTOP)));
