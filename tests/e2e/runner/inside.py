@@ -56,11 +56,11 @@ class Quarantine:
     """Removes a file from outside once it has grown to a size, as an
     antivirus takes away a download it has judged."""
 
-    def __init__(self, work, targets, spec):
+    def __init__(self, work, targets, wanted):
         self.work = work
-        self.path = host_path(targets, spec["path"]) if spec else None
-        self.size = spec.get("size", 0) if spec else 0
-        self.windows = spec.get("path") if spec else None
+        self.path = host_path(targets, wanted["path"]) if wanted else None
+        self.size = wanted.get("size", 0) if wanted else 0
+        self.windows = wanted.get("path") if wanted else None
 
     def poll(self):
         if self.path is None:
