@@ -58,23 +58,37 @@ class FolderTarget : public vorn::UnpackTarget {
     bool BeginFile(const std::wstring& relative) override {
         path_ = folder_ + relative;
         file_.Reset(CreateOutputFile(path_));
+        if (!file_.Valid())
+            LogFailure(L"create", ::GetLastError());
         return file_.Valid();
     }
     bool Write(const Byte* data, size_t size) override {
         while (size > 0) {
             const DWORD chunk = static_cast<DWORD>(std::min<size_t>(size, 1u << 30));
             DWORD written = 0;
-            if (!::WriteFile(file_.Get(), data, chunk, &written, nullptr) || written != chunk)
+            if (!::WriteFile(file_.Get(), data, chunk, &written, nullptr)) {
+                LogFailure(L"write", ::GetLastError());
                 return false;
+            }
+            // A full disk can show as a short write that succeeds (Wine does so).
+            if (written != chunk) {
+                LOG_ERROR(L"Extract failed: cannot write %s (%lu of %lu bytes written)",
+                          path_.c_str(), static_cast<unsigned long>(written),
+                          static_cast<unsigned long>(chunk));
+                return false;
+            }
             data += chunk;
             size -= chunk;
         }
         return true;
     }
-    void EndFile(bool keep) override {
-        file_.Reset();
-        if (!keep)
+    bool EndFile(bool keep) override {
+        const bool closed = file_.Close();
+        if (!closed)
+            LogFailure(L"close", ::GetLastError());
+        if (!keep || !closed)
             ::DeleteFileW(path_.c_str());
+        return closed;
     }
     std::wstring PathForLog(const std::wstring& relative) const override {
         return folder_ + relative;
@@ -86,6 +100,13 @@ class FolderTarget : public vorn::UnpackTarget {
     }
 
   private:
+    // The system's reason (a full disk, a file in use, a volume that refuses
+    // writes) goes to the log; the user sees the extraction's one message.
+    void LogFailure(const wchar_t* what, DWORD error) const {
+        LOG_ERROR(L"Extract failed: cannot %s %s (error %lu)", what, path_.c_str(),
+                  static_cast<unsigned long>(error));
+    }
+
     std::wstring folder_;
     std::wstring path_;
     vorn::UniqueHandle file_;

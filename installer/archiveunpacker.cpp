@@ -125,7 +125,8 @@ SRes StreamFileOut(BlockDecoder& decoder, const CSzArEx& db, ILookInStreamPtr st
     if (res == SZ_OK && SzBitWithVals_Check(&db.CRCs, index) &&
         CRC_GET_DIGEST(crc) != db.CRCs.Vals[index])
         res = SZ_ERROR_CRC;
-    target.EndFile(res == SZ_OK);
+    if (!target.EndFile(res == SZ_OK) && res == SZ_OK)
+        res = SZ_ERROR_WRITE;
     return res;
 }
 
@@ -206,8 +207,8 @@ int Unpack(ISeekInStreamPtr stream, UnpackTarget& target, const ExtractProgress&
             if (!target.BeginFile(relative[i]))
                 return Fail(L"cannot write", target.PathForLog(relative[i]));
             const bool written = size == 0 || target.Write(data, size);
-            target.EndFile(written);
-            if (!written)
+            const bool closed = target.EndFile(written);
+            if (!written || !closed)
                 return Fail(L"cannot write", target.PathForLog(relative[i]));
         }
         if (SzBitWithVals_Check(&db.Attribs, i))

@@ -42,8 +42,9 @@ class UnpackTarget {
     // Creates (or replaces) the file; later writes go to it.
     virtual bool BeginFile(const std::wstring& relative) = 0;
     virtual bool Write(const Byte* data, size_t size) = 0;
-    // Closes the file begun last; a file not kept is removed.
-    virtual void EndFile(bool keep) = 0;
+    // Closes the file begun last; a file not kept is removed. False when the
+    // close failed: its data may be lost, so the file is removed as well.
+    virtual bool EndFile(bool keep) = 0;
     // The attributes the archive stores for a file (Windows bits, and a Unix
     // mode in the upper half).
     virtual void SetAttributes(const std::wstring& relative, uint32_t attributes) = 0;

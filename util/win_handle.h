@@ -38,6 +38,10 @@ class ScopedHandle {
 
     Handle Release() { return std::exchange(handle_, Traits::Invalid()); }
 
+    // Closes now; false when the system reports the close failed (for a file
+    // written to, data that may never have reached the disk).
+    bool Close() { return !Valid() || Traits::Close(Release()); }
+
     void Reset(Handle h = Traits::Invalid()) {
         if (Traits::Valid(handle_))
             Traits::Close(handle_);
@@ -52,7 +56,7 @@ struct KernelHandleTraits {
     using Handle = HANDLE;
     static Handle Invalid() { return nullptr; }
     static bool Valid(Handle h) { return h != nullptr && h != INVALID_HANDLE_VALUE; }
-    static void Close(Handle h) { ::CloseHandle(h); }
+    static bool Close(Handle h) { return ::CloseHandle(h) != FALSE; }
 };
 
 struct FindHandleTraits {

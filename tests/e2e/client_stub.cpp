@@ -1,6 +1,8 @@
 // Stands in for the installed client in end-to-end scenarios. Appends one JSON
 // line to the file named by VORN_E2E_STARTS: its own path, its working folder
-// and the command line it got, then ends. Exit codes: 0 recorded, 1 not.
+// and the command line it got, then ends; with "/stay" on its command line it
+// keeps running (its executable in use, as a running client's is) until it is
+// ended, at most kStayMs. Exit codes: 0 recorded, 1 not.
 #include <windows.h>
 
 #include <string>
@@ -10,6 +12,9 @@
 #include "util/win_handle.h"
 
 namespace {
+
+// A scenario that forgets to end it still ends in time.
+constexpr DWORD kStayMs = 10 * 60 * 1000;
 
 std::wstring ModulePath() {
     wchar_t path[MAX_PATH * 2] = {};
@@ -52,5 +57,8 @@ int Record(const wchar_t* args) {
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, LPWSTR args, int) {
-    return Record(args);
+    const int recorded = Record(args);
+    if (std::wstring(args).find(L"/stay") != std::wstring::npos)
+        ::Sleep(kStayMs);
+    return recorded;
 }

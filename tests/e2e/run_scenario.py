@@ -60,7 +60,8 @@ def prepare(cfg, sc, work, by_hand):
         proxy, _, _ = services.proxy_options(cfg, sc, os.path.join(work, "proxy"))
         command += [os.path.join(testenv, "proxy-run.sh"), *proxy, "--"]
     command += wine
-    stage = {"drives": sc.machine.get("drives", {}), "command": command}
+    stage = {"drives": sc.machine.get("drives", {}), "command": command,
+             "quarantine": sc.machine.get("quarantine")}
     with open(os.path.join(work, "stage.json"), "w", encoding="utf-8") as f:
         json.dump(stage, f, ensure_ascii=False, indent=1)
     return plan

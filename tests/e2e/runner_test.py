@@ -10,7 +10,7 @@ import unittest
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, HERE)
 
-from runner import reports, services  # noqa: E402
+from runner import inside, reports, services  # noqa: E402
 from runner.compare import compare  # noqa: E402
 from runner.config import Config  # noqa: E402
 from runner.layouts import LayoutError, control_centre  # noqa: E402
@@ -247,6 +247,32 @@ class Scenarios(unittest.TestCase):
                 write_scenario(d, 'about = "x"\n[[step]]\nclick = "A.b"\nwait = "A"\n')
             with self.assertRaises(ScenarioError):
                 write_scenario(d, 'about = "x"\n[expect.requests]\n"/p" = "https"\n')
+            with self.assertRaises(ScenarioError):  # only a volume can refuse writes
+                write_scenario(d, 'about = "x"\n[machine.drives]\n'
+                                  'F = { kind = "folder", readonly = true }\n')
+            with self.assertRaises(ScenarioError):  # quarantined files lie on a scenario drive
+                write_scenario(d, 'about = "x"\n[machine.quarantine]\n'
+                                  'path = \'C:\\a\\tmpClient\'\nsize = 1\n')
+
+    def test_quarantine_removes_the_file_once_it_has_grown(self):
+        with tempfile.TemporaryDirectory() as d:
+            os.makedirs(os.path.join(d, "D", "Vorn"))
+            target = os.path.join(d, "D", "Vorn", "tmpClient")
+            q = inside.Quarantine(d, {"D": os.path.join(d, "D")},
+                                  {"path": "D:\\Vorn\\tmpClient", "size": 10})
+            q.poll()  # not there yet
+            with open(target, "wb") as f:
+                f.write(b"x" * 9)
+            q.poll()
+            self.assertTrue(os.path.exists(target))
+            with open(target, "ab") as f:
+                f.write(b"x")
+            q.poll()
+            self.assertFalse(os.path.exists(target))
+            with open(target, "wb") as f:  # once only: a new download stays
+                f.write(b"x" * 20)
+            q.poll()
+            self.assertTrue(os.path.exists(target))
 
     def test_every_window_action_waits_for_its_window_and_the_run_ends_with_an_exit(self):
         with tempfile.TemporaryDirectory() as d:

@@ -78,7 +78,8 @@ bool ParseOne(const cJSON* o, Fault* f, std::string* error) {
         !GetBool(o, "close_mid_body", &f->closeMidBody, error) ||
         !GetInt(o, "times", &f->times, error) || !GetBytes(o, "cut_after", &f->cutAfter, error) ||
         !GetBytes(o, "body_size", &f->bodySize, error) || !GetBytes(o, "rate", &f->rate, error) ||
-        !GetBool(o, "endless", &f->endless, error))
+        !GetBool(o, "endless", &f->endless, error) || !GetInt(o, "stall_ms", &f->stallMs, error) ||
+        !GetBytes(o, "stall_every", &f->stallEvery, error))
         return false;
     if (f->path.empty()) {
         *error = "a fault needs a \"path\"";
@@ -109,6 +110,10 @@ bool ParseOne(const cJSON* o, Fault* f, std::string* error) {
     }
     if (f->delayMs < 0 || f->silentMs < 0) {
         *error = "\"delay_ms\" and \"silent_ms\" must not be negative";
+        return false;
+    }
+    if ((f->stallMs != 0 || f->stallEvery != 0) && (f->stallMs <= 0 || f->stallEvery <= 0)) {
+        *error = "\"stall_ms\" and \"stall_every\" go together, both above 0";
         return false;
     }
     return true;
@@ -166,6 +171,10 @@ std::string FaultsToJson(const std::vector<Fault>& faults) {
         cJSON_AddBoolToObject(o, "endless", f.endless);
         if (f.rate > 0)
             cJSON_AddNumberToObject(o, "rate", static_cast<double>(f.rate));
+        if (f.stallEvery > 0) {
+            cJSON_AddNumberToObject(o, "stall_ms", f.stallMs);
+            cJSON_AddNumberToObject(o, "stall_every", static_cast<double>(f.stallEvery));
+        }
         cJSON_AddNumberToObject(o, "times", f.times);
         cJSON_AddNumberToObject(o, "hits", f.hits);
         cJSON_AddItemToArray(array.get(), o);

@@ -26,6 +26,8 @@ struct Fault {
     int64_t bodySize = -1;      // with status: the body repeated to this many bytes; -1 off
     bool endless = false;       // with status: a chunked body that never ends
     int64_t rate = 0;           // bytes per second the body is sent at, at most; 0 off
+    int stallMs = 0;            // a pause in the body this long ...
+    int64_t stallEvery = 0;     // ... after every this many bytes of it; 0 off
     int times = -1;             // matching requests it still applies to; -1 always
     int hits = 0;               // requests it was applied to
 };

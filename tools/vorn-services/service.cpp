@@ -6,9 +6,11 @@
 #include <chrono>
 #include <cstdio>
 #include <fstream>
+#include <functional>
 #include <memory>
 #include <sstream>
 #include <thread>
+#include <utility>
 
 #include "catalogue.h"
 #include "journal.h"
@@ -178,8 +180,15 @@ void Service::Handle(const Listener& listener, const httplib::Request& req,
              : cutAfter >= 0 ? " (cut after " + std::to_string(cutAfter) + " bytes)"
                              : "") +
             (fault && fault->rate > 0 ? " at " + std::to_string(fault->rate) + " bytes/s" : "") +
+            (fault && fault->stallEvery > 0
+                 ? " stalling " + std::to_string(fault->stallMs) + " ms every " +
+                       std::to_string(fault->stallEvery) + " bytes"
+                 : "") +
             (reply.note.empty() ? "" : " " + reply.note));
-    Send(reply, res, cutAfter, fault ? fault->rate : 0);
+    Pace pace;
+    if (fault)
+        pace = Pace{fault->rate, fault->stallMs, fault->stallEvery};
+    Send(reply, res, cutAfter, pace);
 }
 
 void Service::HandleControl(const httplib::Request& req, httplib::Response& res) {
@@ -297,30 +306,56 @@ void Service::RecordRequest(const Listener& listener, const httplib::Request& re
 namespace {
 
 // Holds each piece of a paced body back until the time by which the bytes up
-// to its end may have been sent.
+// to its end may have been sent, and pauses where a stall is due.
 class Pacer {
   public:
-    explicit Pacer(int64_t rate) : rate_(rate), start_(std::chrono::steady_clock::now()) {}
-    void Before(uint64_t end) const {
+    Pacer(int64_t rate, int stallMs, int64_t stallEvery, std::function<bool(int)> wait)
+        : rate_(rate),
+          stallMs_(stallMs),
+          stallEvery_(stallEvery),
+          wait_(std::move(wait)),
+          start_(std::chrono::steady_clock::now()) {}
+    // Before the piece [offset, end); false when the service stops meanwhile.
+    bool Before(uint64_t offset, uint64_t end) {
+        if (stallEvery_ > 0 && offset > 0 && offset % static_cast<uint64_t>(stallEvery_) == 0 &&
+            offset != stalledAt_) {
+            stalledAt_ = offset;
+            const auto began = std::chrono::steady_clock::now();
+            if (!wait_(stallMs_))
+                return false;
+            // The rate does not make up for the pause.
+            start_ += std::chrono::steady_clock::now() - began;
+        }
         if (rate_ <= 0)
-            return;
+            return true;
         const auto due = start_ + std::chrono::microseconds(static_cast<int64_t>(
                                       static_cast<double>(end) * 1e6 / static_cast<double>(rate_)));
         std::this_thread::sleep_until(due);
+        return true;
     }
-    // Pieces small enough that a paced body flows rather than jumps.
-    size_t Piece(size_t most) const {
-        return rate_ > 0 ? std::min<size_t>(most, std::max<int64_t>(rate_ / 20, 4096)) : most;
+    // Pieces small enough that a paced body flows rather than jumps, and that
+    // end where a stall is due.
+    size_t Piece(uint64_t offset, size_t most) const {
+        size_t n = rate_ > 0 ? std::min<size_t>(most, std::max<int64_t>(rate_ / 20, 4096)) : most;
+        if (stallEvery_ > 0)
+            n = static_cast<size_t>(std::min<uint64_t>(
+                n,
+                static_cast<uint64_t>(stallEvery_) - offset % static_cast<uint64_t>(stallEvery_)));
+        return n;
     }
 
   private:
     int64_t rate_;
+    int stallMs_;
+    int64_t stallEvery_;
+    std::function<bool(int)> wait_;
     std::chrono::steady_clock::time_point start_;
+    uint64_t stalledAt_ = 0;
 };
 
 }  // namespace
 
-void Service::Send(const Reply& reply, httplib::Response& res, int64_t cutAfter, int64_t rate) {
+void Service::Send(const Reply& reply, httplib::Response& res, int64_t cutAfter, const Pace& pace) {
     res.status = reply.status;
     const std::string pattern = reply.body.empty() ? std::string("x") : reply.body;
     if (reply.endless) {
@@ -348,7 +383,8 @@ void Service::Send(const Reply& reply, httplib::Response& res, int64_t cutAfter,
                            : cutAfter >= 0
                                ? std::min<uint64_t>(static_cast<uint64_t>(cutAfter), length)
                                : length;
-    auto pacer = std::make_shared<Pacer>(rate);
+    auto pacer = std::make_shared<Pacer>(pace.rate, pace.stallMs, pace.stallEvery,
+                                         [this](int ms) { return Wait(ms); });
     if (fromFile) {
         std::shared_ptr<std::FILE> file(std::fopen(reply.filePath.c_str(), "rb"), [](std::FILE* f) {
             if (f)
@@ -360,9 +396,10 @@ void Service::Send(const Reply& reply, httplib::Response& res, int64_t cutAfter,
                 if (!file || offset >= limit)
                     return false;
                 char buffer[65536];
-                size_t n = static_cast<size_t>(
-                    std::min<uint64_t>({want, limit - offset, pacer->Piece(sizeof(buffer))}));
-                pacer->Before(offset + n);
+                size_t n = static_cast<size_t>(std::min<uint64_t>(
+                    {want, limit - offset, pacer->Piece(offset, sizeof(buffer))}));
+                if (!pacer->Before(offset, offset + n))
+                    return false;
                 if (fseeko(file.get(), static_cast<off_t>(offset), SEEK_SET) != 0)
                     return false;
                 size_t got = std::fread(buffer, 1, n, file.get());
@@ -380,9 +417,10 @@ void Service::Send(const Reply& reply, httplib::Response& res, int64_t cutAfter,
                 if (offset >= limit)
                     return false;
                 char buffer[65536];
-                const size_t n = static_cast<size_t>(
-                    std::min<uint64_t>({want, limit - offset, pacer->Piece(sizeof(buffer))}));
-                pacer->Before(offset + n);
+                const size_t n = static_cast<size_t>(std::min<uint64_t>(
+                    {want, limit - offset, pacer->Piece(offset, sizeof(buffer))}));
+                if (!pacer->Before(offset, offset + n))
+                    return false;
                 for (size_t i = 0; i < n; ++i)
                     buffer[i] = pattern[(offset + i) % pattern.size()];
                 return sink.write(buffer, n);
@@ -390,16 +428,17 @@ void Service::Send(const Reply& reply, httplib::Response& res, int64_t cutAfter,
         return;
     }
     auto body = std::make_shared<std::string>(reply.body);
-    res.set_content_provider(static_cast<size_t>(length), reply.contentType,
-                             [body, limit, pacer](size_t offset, size_t want,
-                                                  httplib::DataSink& sink) {
-                                 if (offset >= limit)
-                                     return false;
-                                 size_t n = static_cast<size_t>(std::min<uint64_t>(
-                                     {want, limit - offset, pacer->Piece(want)}));
-                                 pacer->Before(offset + n);
-                                 return sink.write(body->data() + offset, n);
-                             });
+    res.set_content_provider(
+        static_cast<size_t>(length), reply.contentType,
+        [body, limit, pacer](size_t offset, size_t want, httplib::DataSink& sink) {
+            if (offset >= limit)
+                return false;
+            size_t n = static_cast<size_t>(
+                std::min<uint64_t>({want, limit - offset, pacer->Piece(offset, want)}));
+            if (!pacer->Before(offset, offset + n))
+                return false;
+            return sink.write(body->data() + offset, n);
+        });
 }
 
 }  // namespace vorn::svc

@@ -59,9 +59,14 @@ class Service {
     Reply ServeFile(const std::string& path);
     Reply ReportReply(const Listener& listener, const httplib::Request& req);
     void RecordRequest(const Listener& listener, const httplib::Request& req, bool faulted);
+    // How a sized body is spread over time.
+    struct Pace {
+        int64_t rate = 0;        // > 0: at most that many bytes per second
+        int stallMs = 0;         // a pause this long ...
+        int64_t stallEvery = 0;  // ... after every this many bytes; 0 none
+    };
     // cutAfter >= 0 sends only that many bytes of the announced body, then closes.
-    // rate > 0 paces a sized body to that many bytes per second.
-    void Send(const Reply& reply, httplib::Response& res, int64_t cutAfter, int64_t rate);
+    void Send(const Reply& reply, httplib::Response& res, int64_t cutAfter, const Pace& pace);
     bool Stopping();
     bool Wait(int ms);  // false when the service is stopping
 

@@ -25,7 +25,8 @@ def _run(cmd):
 
 def make_volume(work, letter, drive):
     """A folder standing for the drive: an ext4 volume (a fixed disk under
-    Wine), a tmpfs (a RAM disk under Wine) or a plain folder."""
+    Wine), a tmpfs (a RAM disk under Wine) or a plain folder; a volume with
+    readonly refuses every write."""
     target = os.path.join(work, "vol", letter)
     os.makedirs(target, exist_ok=True)
     kind = drive["kind"]
@@ -40,7 +41,41 @@ def make_volume(work, letter, drive):
     elif kind == "tmpfs":
         _run(["mount", "-t", "tmpfs", "-o", f"size={drive.get('size', '1G')},mode=0777", "tmpfs", target])
     os.chmod(target, 0o777)
+    if drive.get("readonly"):
+        _run(["mount", "-o", "remount,ro", target])
     return target
+
+
+def host_path(targets, windows):
+    """The host path of D:\\a\\b on a scenario drive."""
+    by_letter = {letter.upper(): target for letter, target in targets.items()}
+    return os.path.join(by_letter[windows[0].upper()], *windows[3:].split("\\"))
+
+
+class Quarantine:
+    """Removes a file from outside once it has grown to a size, as an
+    antivirus takes away a download it has judged."""
+
+    def __init__(self, work, targets, wanted):
+        self.work = work
+        self.path = host_path(targets, wanted["path"]) if wanted else None
+        self.size = wanted.get("size", 0) if wanted else 0
+        self.windows = wanted.get("path") if wanted else None
+
+    def poll(self):
+        if self.path is None:
+            return
+        try:
+            size = os.stat(self.path).st_size
+        except OSError:
+            return
+        if size < self.size:
+            return
+        os.unlink(self.path)
+        with open(os.path.join(self.work, "quarantined.txt"), "w", encoding="utf-8") as f:
+            f.write(f"{self.windows} removed at {size} bytes\n")
+        print(f"e2e: {self.windows} removed from outside at {size} bytes", flush=True)
+        self.path = None
 
 
 def _map_drives(prefix, targets):
@@ -63,7 +98,9 @@ def run_inside(work):
     proc = subprocess.Popen(stage["command"])
     prefix_file = os.path.join(work, "prefix.txt")
     mapped = not targets
+    quarantine = Quarantine(work, targets, stage.get("quarantine"))
     while proc.poll() is None:
+        quarantine.poll()
         if not mapped and os.path.exists(prefix_file):
             with open(prefix_file, encoding="utf-8") as f:
                 _map_drives(f.read().strip(), targets)

@@ -13,7 +13,7 @@ TOP_KEYS = {"about", "labels", "pending", "timeout", "services", "machine", "ste
 SERVICE_KEYS = {"package", "package_size", "entry", "catalogue", "cafe", "faults", "options", "ethernet",
                 "proxy"}
 MACHINE_KEYS = {"command_line", "drives", "registry", "folders", "files", "trust_test_ca", "dpi",
-                "locale", "proxy"}
+                "locale", "proxy", "quarantine"}
 # Display scaling of 100 % to 200 % (LogPixels of the prefix).
 DPI_RANGE = (96, 192)
 # The user's connection settings (Internet Options) and the squid between the
@@ -68,9 +68,22 @@ class Scenario:
         for letter, drive in self.machine.get("drives", {}).items():
             if len(letter) != 1 or not letter.isalpha():
                 raise ScenarioError(f"{self.name}: drive {letter!r} is no drive letter")
-            _check_keys(f"{self.name}.machine.drives.{letter}", drive, {"kind", "size"})
+            _check_keys(f"{self.name}.machine.drives.{letter}", drive, {"kind", "size", "readonly"})
             if drive.get("kind") not in DRIVE_KINDS:
                 raise ScenarioError(f"{self.name}: drive {letter} needs kind = one of {sorted(DRIVE_KINDS)}")
+            if drive.get("readonly") and drive["kind"] == "folder":
+                raise ScenarioError(f"{self.name}: drive {letter}: only a volume can be read-only")
+        quarantine = self.machine.get("quarantine")
+        if quarantine is not None:
+            _check_keys(f"{self.name}.machine.quarantine", quarantine, {"path", "size"})
+            path = quarantine.get("path", "")
+            drives = self.machine.get("drives", {})
+            if not (isinstance(path, str) and re.fullmatch(r"[A-Za-z]:\\[^/]+", path) and
+                    path[0].upper() in {d.upper() for d in drives}):
+                raise ScenarioError(f"{self.name}.machine.quarantine: 'path' must be a file on one "
+                                    "of machine.drives, such as 'D:\\Vorn\\tmpClient'")
+            if not (isinstance(quarantine.get("size"), int) and quarantine["size"] >= 0):
+                raise ScenarioError(f"{self.name}.machine.quarantine: 'size' (bytes) is required")
         self.locale = self.machine.get("locale", "")
         if self.locale:
             if not isinstance(self.locale, str) or not LOCALE.fullmatch(self.locale):

@@ -85,12 +85,12 @@ bool PosixTarget::Write(const Byte* data, size_t size) {
     return true;
 }
 
-void PosixTarget::EndFile(bool keep) {
-    if (fd_ >= 0)
-        ::close(fd_);
+bool PosixTarget::EndFile(bool keep) {
+    const bool closed = fd_ < 0 || ::close(fd_) == 0;
     fd_ = -1;
-    if (!keep)
+    if (!keep || !closed)
         ::unlink(path_.c_str());
+    return closed;
 }
 
 }  // namespace vorn_fuzz

@@ -17,7 +17,7 @@ class PosixTarget : public vorn::UnpackTarget {
     void MakeFolder(const std::wstring& relative) override;
     bool BeginFile(const std::wstring& relative) override;
     bool Write(const Byte* data, size_t size) override;
-    void EndFile(bool keep) override;
+    bool EndFile(bool keep) override;
     void SetAttributes(const std::wstring&, uint32_t) override {}
     std::wstring PathForLog(const std::wstring& relative) const override { return relative; }
 

@@ -3,6 +3,8 @@
 
 #include <chrono>
 #include <thread>
+#include <utility>
+#include <vector>
 
 #include "server_process.h"
 
@@ -103,6 +105,33 @@ TEST_F(Faults, DelayCloseMidBodyAndSilence) {
     EXPECT_GE(Seconds(start), 0.45);
     EXPECT_EQ(paced, std::string(10000, 'p'));
     EXPECT_GE(pieces, 3);
+
+    // Stalls: a pause after every 4000 bytes, so two in 10000; each one
+    // longer than a reader with a shorter read time-out waits.
+    SetFaults(R"({"path": "/p.7z", "stall_ms": 700, "stall_every": 4000})");
+    std::vector<std::pair<size_t, double>> arrivals;  // bytes so far, seconds
+    std::string stalled;
+    start = std::chrono::steady_clock::now();
+    ASSERT_TRUE(server_.Http()->Get("/p.7z", [&](const char* data, size_t n) {
+        stalled.append(data, n);
+        arrivals.emplace_back(stalled.size(), Seconds(start));
+        return true;
+    }));
+    EXPECT_EQ(stalled, std::string(10000, 'p'));
+    EXPECT_GE(Seconds(start), 1.4);
+    std::vector<size_t> pausedAfter;
+    double before = 0;
+    size_t sent = 0;
+    for (const auto& [bytes, at] : arrivals) {
+        if (at - before >= 0.6)
+            pausedAfter.push_back(sent);
+        before = at;
+        sent = bytes;
+    }
+    EXPECT_EQ(pausedAfter, (std::vector<size_t>{4000, 8000}));
+    auto shortReader = server_.Https();
+    shortReader->set_read_timeout(0, 300000);
+    EXPECT_FALSE(shortReader->Get("/p.7z"));
 
     // Half of the file, then the connection closes: the client sees a broken transfer.
     SetFaults(R"({"path": "/p.7z", "close_mid_body": true})");
@@ -219,7 +248,8 @@ TEST_F(Faults, ControlRejectsBadFaultsAndFileIsReadAtStart) {
          {"nonsense", R"({"status": 500})", R"({"path": "/x", "status": "500"})",
           R"({"path": "/x", "body_size": 10})", R"({"path": "/x", "endless": true})",
           R"({"path": "/x", "status": 200, "body_size": -1})",
-          R"({"path": "/x", "cut_after": 1.5})"}) {
+          R"({"path": "/x", "cut_after": 1.5})", R"({"path": "/x", "stall_ms": 500})",
+          R"({"path": "/x", "stall_ms": -1, "stall_every": 10})"}) {
         auto r = http->Post("/__control/faults", bad, "application/json");
         ASSERT_TRUE(r);
         EXPECT_EQ(r->status, 400) << bad;

@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "installer/archiveextractor.h"
+#include "installer/archivestream.h"
 #include "installer/installdir.h"
 #include "support/test_support.h"
 #include "util/path_util.h"
@@ -37,6 +38,34 @@ LRESULT CALLBACK ProgressProbe(HWND h, UINT m, WPARAM w, LPARAM l) {
 DWORD Attributes(const std::wstring& path) {
     return ::GetFileAttributesW(path.c_str());
 }
+
+// Writes nothing; closing one named file fails, as on a volume that writes
+// behind and finds the disk full only then.
+class CloseFailsTarget : public UnpackTarget {
+  public:
+    explicit CloseFailsTarget(const wchar_t* failing) : failing_(failing) {}
+    bool PrepareEntry(const std::wstring&) override { return true; }
+    void MakeFolder(const std::wstring&) override {}
+    bool BeginFile(const std::wstring& relative) override {
+        current_ = relative;
+        return true;
+    }
+    bool Write(const Byte*, size_t) override { return true; }
+    bool EndFile(bool keep) override {
+        const bool closed = current_ != failing_;
+        if (keep && closed)
+            kept.push_back(current_);
+        return closed;
+    }
+    void SetAttributes(const std::wstring&, uint32_t) override {}
+    std::wstring PathForLog(const std::wstring& relative) const override { return relative; }
+
+    std::vector<std::wstring> kept;
+
+  private:
+    std::wstring failing_;
+    std::wstring current_;
+};
 
 }  // namespace
 
@@ -177,6 +206,22 @@ TEST(ExtractArchive, CorruptDataAndUnsupportedMethodsFail) {
     EXPECT_EQ(bzip2.Extract(Archive(L"bzip2.7z"), out2.Path()), EXTRACT_FAILED);
     EXPECT_EQ(bzip2.percents, (std::vector<int>{0}));
     DeleteTree(out.Path());
+}
+
+TEST(ExtractArchive, AFileWhoseCloseFailsFailsTheExtraction) {
+    const struct {
+        const wchar_t* archive;  // streamed (LZMA2) and unpacked whole (PPMd)
+        const wchar_t* failing;
+        std::vector<std::wstring> kept;
+    } cases[] = {{L"four.7z", L"b.txt", {L"a.txt"}}, {L"big-ppmd.7z", L"big.txt", {}}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(WideToUtf8(c.archive));
+        ArchiveFileStream file;
+        ASSERT_TRUE(file.Open(Archive(c.archive)));
+        CloseFailsTarget target(c.failing);
+        EXPECT_EQ(UnpackArchive(file.Stream(), target, {}, nullptr, c.archive), EXTRACT_FAILED);
+        EXPECT_EQ(target.kept, c.kept);
+    }
 }
 
 TEST(ExtractArchive, EntriesLeavingTheFolderAreRefusedBeforeAnythingIsWritten) {
