@@ -129,7 +129,7 @@ bool ReadConditions(const Step& s, std::vector<Condition>& approach, std::vector
 // condition holds (looked at every EVERY ms while the program runs), freezes
 // the program again and again until every 'when' condition holds, then kills
 // it (KIND "process") or the whole session ("session") before it runs on. A
-// 'missed' condition that holds means the moment has passed unseen.
+// 'missed' condition that holds once near means the moment has passed unseen.
 StepResult Stop(Agent& agent, const Step& s) {
     auto it = agent.instances.find(s.Arg(0));
     if (it == agent.instances.end())
@@ -166,8 +166,6 @@ StepResult Stop(Agent& agent, const Step& s) {
     while (!AllHold(approach, around, error)) {
         if (!error.empty())
             return Fail(error);
-        if (const Condition* c = AnyHolds(missed, around, error))
-            return passed(*c);
         if (ended())
             return Fail(L"the program ended before it came near the moment to stop it");
         if (::GetTickCount64() > deadline)
