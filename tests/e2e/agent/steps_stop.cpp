@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <fstream>
+#include <random>
 
 #include "agent/session.h"
 #include "agent/steps_internal.h"
@@ -19,6 +20,8 @@ constexpr DWORD kSessionKillWaitMs = 30000;
 // Fields of a condition on a stop line: role, kind, argument, number.
 constexpr size_t kConditionFields = 4;
 constexpr size_t kFirstCondition = 4;
+// The longest a frozen program runs between two looks, in microseconds.
+constexpr int kLongestStepUs = 600;
 
 bool WriteText(const std::wstring& path, const std::string& text) {
     {
@@ -34,6 +37,17 @@ std::wstring Env(const wchar_t* name) {
     wchar_t value[MAX_PATH * 2] = {};
     const DWORD n = ::GetEnvironmentVariableW(name, value, MAX_PATH * 2);
     return n > 0 && n < MAX_PATH * 2 ? value : L"";
+}
+
+// Waits without giving up the processor: Sleep's steps are a millisecond.
+void RunFor(int microseconds) {
+    LARGE_INTEGER frequency{}, start{}, now{};
+    ::QueryPerformanceFrequency(&frequency);
+    ::QueryPerformanceCounter(&start);
+    const LONGLONG ticks = frequency.QuadPart * microseconds / 1000000;
+    do {
+        ::QueryPerformanceCounter(&now);
+    } while (now.QuadPart - start.QuadPart < ticks);
 }
 
 std::wstring Describe(const std::vector<Condition>& conditions) {
@@ -173,16 +187,22 @@ StepResult Stop(Agent& agent, const Step& s) {
                         L" ms (" + Describe(approach) + L")");
         ::Sleep(every);
     }
+    // A program is looked at frozen only once it has started up and waits
+    // for input: frozen while Wine starts it, it may never stop.
+    ::WaitForInputIdle(inst.process.Get(), static_cast<DWORD>(deadline - ::GetTickCount64()));
+    Freezer frozen(inst.process.Get());
+    std::minstd_rand pauses(static_cast<unsigned>(started));
     for (;; ++looks) {
         // The program's end is a request of its own: asked now and then only,
         // so that it moves on as little as possible between two looks.
         const ULONGLONG lookStarted = ::GetTickCount64();
-        Freezer frozen(inst.process.Get());
         const bool held = frozen.Freeze();
         if ((!held || looks % 64 == 0) && ended()) {
             return Fail(L"the program ended before the moment to stop it (" + Describe(when) +
                         L")");
         }
+        if (frozen.Broken())
+            return Fail(L"the threads of the program did not stop when it was frozen");
         if (held) {
             if (const Condition* c = AnyHolds(missed, around, error))
                 return passed(*c);
@@ -200,13 +220,17 @@ StepResult Stop(Agent& agent, const Step& s) {
             }
             if (!error.empty())
                 return Fail(error);
-            frozen.Thaw();
-            frozenMs += ::GetTickCount64() - lookStarted;
         }
+        frozen.Thaw();
+        frozenMs += ::GetTickCount64() - lookStarted;
         if (::GetTickCount64() > deadline) {
             return Fail(L"the moment to stop did not come within " + s.Arg(2) + L" ms (" +
                         Describe(when) + L"; " + looked() + L")");
         }
+        // A thread that was let go needs a moment to leave its suspension:
+        // frozen again at once it would never move on. Pauses of random
+        // length let it take steps of every size, short ones included.
+        RunFor(std::uniform_int_distribution<int>(0, kLongestStepUs)(pauses));
     }
 }
 

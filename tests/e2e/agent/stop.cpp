@@ -12,6 +12,12 @@ namespace {
 using NextThreadFunction = LONG(WINAPI*)(HANDLE, HANDLE, ACCESS_MASK, ULONG, ULONG, HANDLE*);
 using ProcessFunction = LONG(WINAPI*)(HANDLE);
 
+// How long the threads of a frozen program may take to stop, how often
+// that is asked again, and how many waiters may be left behind.
+constexpr DWORD kStopWaitMs = 300;
+constexpr int kStopAttempts = 3;
+constexpr int kMostAbandoned = 20;
+
 template <typename F>
 F Ntdll(const char* name) {
     return reinterpret_cast<F>(
@@ -101,29 +107,81 @@ bool RegistryValue(const std::wstring& path, bool& present, std::wstring& error)
 
 }  // namespace
 
+// Asks each thread of the process for its context whenever told to go: that
+// waits until the thread has stopped. Made before the program is frozen.
+struct Freezer::Waiter {
+    explicit Waiter(HANDLE p) : process(p) {
+        go.Reset(::CreateEventW(nullptr, FALSE, FALSE, nullptr));
+        done.Reset(::CreateEventW(nullptr, FALSE, FALSE, nullptr));
+        if (go && done)
+            thread.Reset(::CreateThread(nullptr, 0, Run, this, 0, nullptr));
+    }
+
+    static DWORD WINAPI Run(void* self) {
+        static const auto next = Ntdll<NextThreadFunction>("NtGetNextThread");
+        auto* w = static_cast<Waiter*>(self);
+        while (::WaitForSingleObject(w->go.Get(), INFINITE) == WAIT_OBJECT_0 && !w->quit) {
+            HANDLE previous = nullptr;
+            HANDLE thread = nullptr;
+            while (next != nullptr &&
+                   next(w->process, previous, THREAD_GET_CONTEXT, 0, 0, &thread) >= 0) {
+                if (previous != nullptr)
+                    ::CloseHandle(previous);
+                previous = thread;
+                CONTEXT context{};
+                context.ContextFlags = CONTEXT_CONTROL;
+                ::GetThreadContext(thread, &context);
+            }
+            if (previous != nullptr)
+                ::CloseHandle(previous);
+            ::SetEvent(w->done.Get());
+        }
+        return 0;
+    }
+
+    HANDLE process;
+    vorn::UniqueHandle go, done, thread;
+    volatile bool quit = false;
+};
+
+Freezer::Freezer(HANDLE process) : m_process(process), m_waiter(new Waiter(process)) {}
+
+Freezer::~Freezer() {
+    Thaw();
+    if (m_waiter && m_waiter->thread) {
+        m_waiter->quit = true;
+        ::SetEvent(m_waiter->go.Get());
+        ::WaitForSingleObject(m_waiter->thread.Get(), INFINITE);
+    }
+}
+
 bool Freezer::Freeze() {
     // One request holds every thread, so the program moves on between two
-    // looks by hardly more than one system call.
+    // looks by little more than the system call it was making.
     static const auto suspend = Ntdll<ProcessFunction>("NtSuspendProcess");
-    static const auto next = Ntdll<NextThreadFunction>("NtGetNextThread");
-    if (suspend == nullptr || next == nullptr || suspend(m_process) < 0)
+    if (suspend == nullptr || suspend(m_process) < 0)
         return false;
     m_frozen = true;
-    // A suspension takes effect when the thread next runs; asking for its
-    // context waits until it has stopped.
-    HANDLE previous = nullptr;
-    HANDLE thread = nullptr;
-    while (next(m_process, previous, THREAD_GET_CONTEXT, 0, 0, &thread) >= 0) {
-        if (previous != nullptr)
-            ::CloseHandle(previous);
-        previous = thread;
-        CONTEXT context{};
-        context.ContextFlags = CONTEXT_CONTROL;
-        ::GetThreadContext(thread, &context);
+    // A suspension takes effect when the thread next runs outside a call into
+    // the Wine server. Now and then a thread never reports its stop under
+    // Wine 8, and asking it for its context then waits for ever: that waiter
+    // is left to its fate and a new one asks again.
+    for (int attempt = 0; attempt < kStopAttempts; ++attempt) {
+        if (!m_waiter || !m_waiter->thread) {
+            m_broken = true;
+            return false;
+        }
+        ::SetEvent(m_waiter->go.Get());
+        if (::WaitForSingleObject(m_waiter->done.Get(), kStopWaitMs) == WAIT_OBJECT_0)
+            return true;
+        m_waiter.release();
+        if (++m_abandoned > kMostAbandoned) {
+            m_broken = true;
+            return false;
+        }
+        m_waiter.reset(new Waiter(m_process));
     }
-    if (previous != nullptr)
-        ::CloseHandle(previous);
-    return true;
+    return false;
 }
 
 void Freezer::Thaw() {

@@ -7,6 +7,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -16,21 +17,29 @@ namespace e2e {
 
 class Watcher;
 
-// Every thread of a process held suspended while the object lives.
+// Holds every thread of a process suspended between Freeze and Thaw, as
+// often as asked; the object's end lets the process go on.
 class Freezer {
   public:
-    explicit Freezer(HANDLE process) : m_process(process) {}
-    ~Freezer() { Thaw(); }
+    explicit Freezer(HANDLE process);
+    ~Freezer();
     Freezer(const Freezer&) = delete;
     Freezer& operator=(const Freezer&) = delete;
 
-    // True when every thread has stopped (threads started meanwhile included).
+    // True when every thread has stopped.
     bool Freeze();
     void Thaw();
+    // Threads did not stop again and again: the process cannot be frozen.
+    bool Broken() const { return m_broken; }
 
   private:
+    struct Waiter;
+
     HANDLE m_process;
     bool m_frozen = false;
+    bool m_broken = false;
+    int m_abandoned = 0;
+    std::unique_ptr<Waiter> m_waiter;
 };
 
 // One thing to look at; kinds as the plan names them:
