@@ -4,15 +4,16 @@ package, stopped at a step boundary found from outside, then the installer
 started again on the same machine and the user going on as a user would (the
 road the check chooses). The end state must equal one clean installation's.
 
-    kill_campaign.py CONFIG.json [--points P1,P2] [--kinds process,session] [--keep] [--list]
+    kill_campaign.py CONFIG.json [--points=P1,P2] [--kinds=process,session] [--keep] [--list]
 
 Each point and kind is one two-phase scenario of the end-to-end harness
 (written to <build>/e2e/kill-scenarios/); "process" kills the installer's
 process (TerminateProcess), "session" kills every Wine process of the prefix
 and the Wine server with it, so that registry writes the server has not saved
-yet are lost. Prints a table: point, stop kind, the road of the second run,
-what the kill lost of the registry, and the end state (equal or the
-differences). Exit codes: 0 every point recovered, 1 some did not, 2 usage.
+yet are lost. Prints a table: point, stop kind, the runs it took to land the
+stop, the road of the second run, what the kill lost of the registry, and the
+end state (equal or the differences). Exit codes: 0 every point recovered, 1
+some did not, 2 usage.
 """
 import os
 import shutil
@@ -273,8 +274,8 @@ def _short(diffs, most=3):
 
 
 def print_table(rows, points):
-    print("\n| point | stop | second run | registry lost by the kill | end state |")
-    print("|---|---|---|---|---|")
+    print("\n| point | stop | tries | second run | registry lost by the kill | end state |")
+    print("|---|---|---|---|---|---|")
     for r in rows:
         if r["missed"]:
             state = f"NOT STOPPED there in {r['tries']} tries: {r['missed']}"
@@ -282,8 +283,8 @@ def print_table(rows, points):
             state = "DIFFERS: " + _short(r["diffs"])
         else:
             state = "equal"
-        print(f"| {r['point']} ({points[r['point']][0]}) | {r['kind']} | {r['road']} | "
-              f"{r['lost']} | {state} |")
+        print(f"| {r['point']} ({points[r['point']][0]}) | {r['kind']} | {r['tries']} | "
+              f"{r['road']} | {r['lost']} | {state} |")
 
 
 def main(argv):
