@@ -17,8 +17,10 @@ bool RunInstallationSteps(const std::wstring& package, const std::wstring& insta
         return false;
     }
     CreateShortcuts();
-    WriteRegistryEntries();
+    // The registry comes last: its product key makes the next run take the
+    // installation for complete, so everything else is done before it.
     ::DeleteFileW(package.c_str());
     InstallChannelFile();
+    WriteRegistryEntries();
     return true;
 }

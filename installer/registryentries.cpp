@@ -39,36 +39,41 @@ LSTATUS SetStringValue(HKEY key, const wchar_t* name, const std::wstring& data) 
 
 bool WriteRegistryEntries(HKEY userRoot, HKEY machineRoot, const RegistryRecord& record,
                           const RegistryValueSetter& set) {
-    vorn::UniqueRegKey product;
-    if (::RegCreateKeyW(userRoot, kProductKey, product.Receive()) == ERROR_SUCCESS) {
+    // The product key is what the environment check takes for an installation:
+    // it comes last, so that an installer stopped at any moment before it is
+    // run again in full instead of finding an installation without its
+    // uninstall entry.
+    bool uninstallWritten = true;
+    vorn::UniqueRegKey uninstall;
+    if (::RegCreateKeyW(machineRoot, kUninstallKey, uninstall.Receive()) == ERROR_SUCCESS) {
+        const std::wstring uninstaller = vorn::PathJoin(record.installDir, L"Uninstaller.exe");
         const std::vector<NamedValue> values = {
-            {L"installDir", record.installDir},
-            {L"Start", record.exeName},
-            {L"Version", record.clientVersion},
+            {L"DisplayName", L"Velto加速器"},
+            {L"InstallSource", record.installerPath},
+            {L"DisplayVersion", record.clientVersion},
+            {L"InstallLocation", vorn::PathJoin(record.installDir, L"vorn.exe")},
+            {L"ModifyPath", uninstaller},
+            {L"UninstallString", uninstaller},
+            {L"DisplayIcon", uninstaller},
+            {L"Publisher", L"Corlanth科技股份有限公司"},
         };
-        if (!WriteValues(product.Get(), values, set))
-            return false;
+        uninstallWritten = WriteValues(uninstall.Get(), values, set);
+        uninstall.Reset();
     } else {
-        LOG_ERROR(L"RegCreateKey Failed: product key");
+        LOG_ERROR(L"RegCreateKey Failed: uninstall entry");
     }
 
-    vorn::UniqueRegKey uninstall;
-    if (::RegCreateKeyW(machineRoot, kUninstallKey, uninstall.Receive()) != ERROR_SUCCESS) {
-        LOG_ERROR(L"RegCreateKey Failed: uninstall entry");
-        return true;
+    vorn::UniqueRegKey product;
+    if (::RegCreateKeyW(userRoot, kProductKey, product.Receive()) != ERROR_SUCCESS) {
+        LOG_ERROR(L"RegCreateKey Failed: product key");
+        return uninstallWritten;
     }
-    const std::wstring uninstaller = vorn::PathJoin(record.installDir, L"Uninstaller.exe");
     const std::vector<NamedValue> values = {
-        {L"DisplayName", L"Velto加速器"},
-        {L"InstallSource", record.installerPath},
-        {L"DisplayVersion", record.clientVersion},
-        {L"InstallLocation", vorn::PathJoin(record.installDir, L"vorn.exe")},
-        {L"ModifyPath", uninstaller},
-        {L"UninstallString", uninstaller},
-        {L"DisplayIcon", uninstaller},
-        {L"Publisher", L"Corlanth科技股份有限公司"},
+        {L"installDir", record.installDir},
+        {L"Start", record.exeName},
+        {L"Version", record.clientVersion},
     };
-    return WriteValues(uninstall.Get(), values, set);
+    return WriteValues(product.Get(), values, set) && uninstallWritten;
 }
 
 bool WriteRegistryEntries() {

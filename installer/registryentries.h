@@ -22,9 +22,12 @@ using RegistryValueSetter =
     std::function<LSTATUS(HKEY key, const wchar_t* name, const std::wstring& data)>;
 LSTATUS SetStringValue(HKEY key, const wchar_t* name, const std::wstring& data);
 
-// From the install context and the client-version answer. False when a value
-// could not be written: the values after it are not written. A machine key
-// that cannot be opened (no administrator rights) still counts as done.
+// From the install context and the client-version answer: the uninstall entry,
+// then the product key, the last thing an installation writes. False when a
+// value could not be written: the values of its key after it are not written
+// (the product key is written all the same after a failed uninstall value). A
+// machine key that cannot be opened (no administrator rights) still counts as
+// done.
 bool WriteRegistryEntries();
 
 // The same below the given roots, writing through set.

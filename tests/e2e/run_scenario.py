@@ -83,7 +83,9 @@ def run(cfg, sc, work, by_hand):
         env.pop("DISPLAY", None)  # a private Xvfb for each run
     env.update({"WINEDEBUG": "-all", "VORN_WINE_DISPLAY": "1", "VORN_WINE_FRESH": "1",
                 "VORN_WINE_TIMEOUT": str(sc.timeout), "VORN_SERVICES": cfg.services,
-                "VORN_SERVICES_LOG": os.path.join(work, "services.log")})
+                "VORN_SERVICES_LOG": os.path.join(work, "services.log"),
+                # A plan that ends its Wine session goes on in the next one.
+                "VORN_WINE_AGAIN": os.path.join(work, "again")})
     if sc.dpi != 96:
         # Room for the scaled windows beside one another (the shots are of the windows).
         env.update({"VORN_WINE_DPI": str(sc.dpi), "VORN_XVFB_SCREEN": "2560x1600x24"})
@@ -120,6 +122,24 @@ def summary(sc, result, seconds, shots):
     return "\n".join(lines)
 
 
+def execute(cfg, sc, by_hand=False):
+    """Runs the scenario and compares: (work folder, the run, its differences).
+    Raises ScenarioError (or LayoutError, KeyError) for a broken scenario."""
+    work = os.path.join(cfg.work_root, sc.name)
+    plan = prepare(cfg, sc, work, by_hand)
+    started = time.monotonic()
+    rc = run(cfg, sc, work, by_hand)
+    seconds = time.monotonic() - started
+    result = Run(work, rc)
+    shots = keep_screenshots(cfg, sc, work)
+    for image in [p for p in os.listdir(os.path.join(work, "vol"))] if os.path.isdir(
+            os.path.join(work, "vol")) else []:
+        if image.endswith(".img"):
+            os.unlink(os.path.join(work, "vol", image))
+    print(summary(sc, result, seconds, shots), flush=True)
+    return work, result, compare(cfg, sc, result, plan)
+
+
 def main(argv):
     if len(argv) == 3 and argv[1] == "--inside":
         return inside.run_inside(argv[2])
@@ -132,27 +152,15 @@ def main(argv):
     cfg = Config(args[0])
     try:
         sc = Scenario(args[1])
-        work = os.path.join(cfg.work_root, sc.name)
         if by_hand:
             if not os.environ.get("DISPLAY"):
                 raise ScenarioError("--by-hand needs a display (DISPLAY)")
             sc.steps = []
             sc.timeout = BY_HAND_S
-        plan = prepare(cfg, sc, work, by_hand)
+        work, result, diffs = execute(cfg, sc, by_hand)
     except (ScenarioError, LayoutError, KeyError) as e:
         print(f"e2e: the scenario is broken: {e}", file=sys.stderr)
         return 2
-    started = time.monotonic()
-    rc = run(cfg, sc, work, by_hand)
-    seconds = time.monotonic() - started
-    result = Run(work, rc)
-    shots = keep_screenshots(cfg, sc, work)
-    for image in [p for p in os.listdir(os.path.join(work, "vol"))] if os.path.isdir(
-            os.path.join(work, "vol")) else []:
-        if image.endswith(".img"):
-            os.unlink(os.path.join(work, "vol", image))
-    print(summary(sc, result, seconds, shots))
-    diffs = compare(cfg, sc, result, plan)
     if by_hand:
         print(f"\nBy hand: {len(diffs.items)} difference(s) from the scripted road of {sc.name}")
         for sec, text in diffs.items:

@@ -122,6 +122,7 @@ class FakeRun:
         self.urls = ["https://dl.x/pkg/velto/pc_noinstall.7z"]
         self.requests = []
         self.registry = {"HKCU\\Software\\Corlanth\\Vorn": {"installDir": "D:\\Vorn\\"}}
+        self.at_stop = self.resumed = None  # around a session killed by a stop
 
     def add_file(self, path, data):
         n = len(self.files) + 1
@@ -153,6 +154,9 @@ class FakeRun:
             f.write("".join(u + "\n" for u in self.urls))
         self._registry_dump("reg-before.txt", {})
         self._registry_dump("reg-after.txt", self.registry)
+        if self.at_stop is not None:
+            self._registry_dump("reg-at-stop.txt", self.at_stop)
+            self._registry_dump("reg-resumed.txt", self.resumed)
         return Run(self.folder, 0)
 
 
@@ -316,6 +320,40 @@ class Scenarios(unittest.TestCase):
                                             "%USERPROFILE%\\Downloads"])
         self.assertIn("exit\tuninst\t5000", plan.lines)
         self.assertIn("exit\tsecond\t60000", plan.lines)
+
+    def test_a_stop_ends_its_program_and_the_road_branches(self):
+        text = ('about = "x"\n[[step]]\nstop = "session"\nnear = [{ window = "ProcessWndUI" }]\n'
+                'when = [{ file = \'D:\\V\\tmpClient\', size = 100 }, { no_registry = '
+                '\'HKCU\\Software\\V\\Version\' }]\nmissed = [{ log = "Extracted " }]\n'
+                '[[step]]\nlaunch = "again"\n[[step]]\nbranch = ["InstallWndUI", "StartUpdateWndUI"]\n'
+                '[[step]]\nclick = "StartUpdateWndUI.start"\non = "StartUpdateWndUI"\n')
+        with tempfile.TemporaryDirectory() as d:
+            plan = build_plan(make_config(d), write_scenario(d, text), d)
+            # what a stop looks at is checked before the run
+            for bad in ('stop = "power"', 'stop = "process"\nwhen = [{ file = "a", log = "b" }]',
+                        'stop = "process"\nwhen = [{ log = "b", size = 3 }]',
+                        'wait = "A"\nwhen = [{ log = "b" }]', 'launch = "x"\non = "A"'):
+                with self.assertRaises(ScenarioError, msg=bad):
+                    write_scenario(d, f'about = "x"\n[[step]]\n{bad}\n')
+            with self.assertRaises(ScenarioError):
+                build_plan(make_config(d), write_scenario(
+                    d, 'about = "x"\n[[step]]\nset_registry = \'HKCU\\Value\'\n'), d)
+        lines = [line.split("\t") for line in plan.lines]
+        verbs = [line[0] for line in lines]
+        # A session that a stop kills starts from a registry its server saved.
+        self.assertLess(verbs.index("restart"), verbs.index("before"))
+        stop = lines[verbs.index("stop")]
+        self.assertEqual(stop[1:], ["main", "session", "60000", "10",
+                                    "near", "window", "ProcessWndUI", "0",
+                                    "when", "file", "D:\\V\\tmpClient", "100",
+                                    "when", "no-registry", "HKCU\\Software\\V\\Version", "0",
+                                    "missed", "log", "Extracted ", "0"])
+        self.assertEqual(lines[verbs.index("branch")][1:], ["20000", "InstallWndUI",
+                                                           "StartUpdateWndUI"])
+        self.assertEqual([line[:3] for line in lines if line[0] == "on"],
+                         [["on", "StartUpdateWndUI", "wait"], ["on", "StartUpdateWndUI", "click"]])
+        # "main" ended at the stop; only "again" is waited for.
+        self.assertEqual([line[1] for line in lines if line[0] == "exit"], ["again"])
 
     def test_program_needs_a_launch_and_a_full_path(self):
         with tempfile.TemporaryDirectory() as d:
@@ -511,6 +549,19 @@ class Comparison(Base):
         self.assertIn("[requests] /pkg/c.7z: requested over ['http'], expected over "
                       "['https', 'http']", found)
         self.assertIn("[requests] /other: requested over ['https'], expected over []", found)
+
+    def test_values_a_killed_session_lost(self):
+        self.sc = write_scenario(self.dir, SAMPLE.replace(
+            "exit_code = 0", "exit_code = 0\nlost_registry = ['HKCU\\Software\\T\\Lost']"))
+        self.assertIn("[registry] expected values lost by a session kill, but no session was "
+                      "killed", self.differences())
+        self.fake.at_stop = {"HKCU\\Software\\T": {"Lost": "x", "Kept": "y"}}
+        self.fake.resumed = {"HKCU\\Software\\T": {"Kept": "y"}}
+        self.assertEqual(self.differences(), [])
+        self.fake.resumed = {"HKCU\\Software\\T": {"Lost": "x", "Kept": "z"}}
+        found = "\n".join(self.differences())
+        self.assertIn("- HKCU\\Software\\T\\Lost", found)
+        self.assertIn("+ HKCU\\Software\\T\\Kept", found)
 
     def test_started_processes_only_when_expected(self):
         self.fake.result["children"] = [{"parent": "main", "name": "vorn.exe", "ms": 9000},

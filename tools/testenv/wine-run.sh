@@ -10,6 +10,10 @@
 # VORN_WINE_TIMEOUT=SECONDS ends the program when it runs longer.
 # VORN_WINE_DPI=N gives a fresh prefix the display scaling of N dots per inch.
 # VORN_WINE_LOCALE=NAME runs it under that Unix locale (see wine-env.sh).
+# VORN_WINE_AGAIN=FILE runs the program again in the same prefix and display
+# whenever it ends and FILE is there (FILE is removed first): a program that
+# ended its Wine session on purpose goes on in the next one. The Wine server of
+# the ended session goes first (saving the registry if it still can).
 #
 # Whatever a fresh prefix started under Wine ends with the program: on exit, on
 # a signal, on the time-out, and even when this script itself is killed (a
@@ -93,6 +97,10 @@ fi
 export WINEPREFIX=$prefix
 
 run=("$VORN_WINE" "$@")
+if [ -n "${VORN_WINE_AGAIN:-}" ]; then
+  run=(bash -c 'while :; do "$@"; rc=$?; [ -e "$VORN_WINE_AGAIN" ] || exit $rc
+                rm -f "$VORN_WINE_AGAIN"; wineserver -w; done' wine-again "${run[@]}")
+fi
 if [ "$private_display" = 1 ]; then
   # Wine's processes go before the display does.
   run=("$here/with-xvfb.sh" bash -c '"$@"; rc=$?; wineserver -k; exit $rc' wine-run "${run[@]}")

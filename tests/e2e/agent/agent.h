@@ -56,6 +56,8 @@ struct Agent {
     std::vector<FileChange> fileChanges;
     std::map<std::wstring, std::wstring> captured;  // path -> copy in the result folder
     bool afterTaken = false;
+    std::wstring branch;      // the window class the last branch step saw first
+    bool restarting = false;  // the session ends here; the plan goes on in the next one
 };
 
 // Carries out one step of the plan.

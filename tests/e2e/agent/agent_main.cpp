@@ -11,6 +11,7 @@
 
 #include "agent/agent.h"
 #include "agent/json_writer.h"
+#include "agent/session.h"
 #include "util/path_util.h"
 #include "util/string_util.h"
 
@@ -152,6 +153,18 @@ bool WriteResult(const e2e::Agent& a, bool completed) {
     return static_cast<bool>(out);
 }
 
+// After the session was killed: the registry as it is now, beside the one at
+// the kill, and the runner's note on the kill with the step that asked for it.
+void NoteResumption(e2e::Agent& agent) {
+    const std::wstring atStop = agent.out + L"reg-at-stop.txt";
+    if (::GetFileAttributesW(atStop.c_str()) != INVALID_FILE_ATTRIBUTES)
+        e2e::DumpRegistry(agent.out + L"reg-resumed.txt");
+    std::ifstream in((agent.out + L"session-kill.txt").c_str(), std::ios::binary);
+    std::string note;
+    if (in && std::getline(in, note) && !agent.records.empty())
+        agent.records.back().result.detail += L"; " + vorn::Utf8ToWide(note);
+}
+
 int Run(int argc, wchar_t** argv) {
     e2e::Now();
     if (argc != 2) {
@@ -172,10 +185,23 @@ int Run(int argc, wchar_t** argv) {
         if (s.verb == L"autoshot")
             agent.autoShotMs = s.IntArg(0, 700);
     }
+    int resumeLine = 0;
+    if (!e2e::LoadSession(agent, steps, resumeLine, error)) {
+        std::fprintf(stderr, "vorn-e2e-agent: %s\n", vorn::WideToUtf8(error).c_str());
+        return 2;
+    }
     agent.watcher = std::make_unique<e2e::Watcher>(agent.out + L"shots\\", agent.autoShotMs);
+    if (resumeLine > 0)
+        NoteResumption(agent);
 
     bool completed = true;
     for (const auto& s : steps) {
+        if (s.line < resumeLine) {
+            // Done in an earlier session; what shapes the agent itself is done again.
+            if (e2e::RepeatedOnResume(s))
+                e2e::RunStep(agent, s);
+            continue;
+        }
         e2e::StepRecord rec{s, e2e::RunStep(agent, s), e2e::Now()};
         agent.records.push_back(rec);
         if (!rec.result.ok) {
@@ -186,6 +212,11 @@ int Run(int argc, wchar_t** argv) {
         if (rec.result.fatal) {
             completed = false;
             break;
+        }
+        if (agent.restarting) {
+            // The plan goes on in the next session, which writes the result.
+            agent.watcher->Stop();
+            return 0;
         }
     }
     e2e::EndInstances(agent, completed ? L"still running at the end; ended by the agent"

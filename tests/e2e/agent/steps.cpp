@@ -18,6 +18,9 @@ StepResult RunStep(Agent& agent, const Step& step) {
     r = ActionStep(agent, step, known);
     if (known)
         return r;
+    r = StopStep(agent, step, known);
+    if (known)
+        return r;
     return Fail(L"unknown step '" + step.verb + L"'");
 }
 

@@ -67,7 +67,9 @@ StepResult Launch(Agent& agent, const Step& s) {
     return {};
 }
 
-void Record(Instance& inst, const std::wstring& how) {
+}  // namespace
+
+void RecordEnd(Instance& inst, const std::wstring& how) {
     if (inst.ended)
         return;
     ::GetExitCodeProcess(inst.process.Get(), &inst.exitCode);
@@ -75,6 +77,8 @@ void Record(Instance& inst, const std::wstring& how) {
     inst.endedMs = Now();
     inst.how = how;
 }
+
+namespace {
 
 StepResult WaitExit(Agent& agent, const Step& s) {
     auto it = agent.instances.find(s.Arg(0));
@@ -85,7 +89,7 @@ StepResult WaitExit(Agent& agent, const Step& s) {
         WAIT_OBJECT_0) {
         return Fail(L"the program did not end within " + s.Arg(1) + L" ms");
     }
-    Record(inst, L"exited");
+    RecordEnd(inst, L"exited");
     return {};
 }
 
@@ -95,12 +99,12 @@ StepResult Terminate(Agent& agent, const Step& s) {
         return Fail(L"no instance named " + s.Arg(0));
     Instance& inst = it->second;
     if (::WaitForSingleObject(inst.process.Get(), 0) == WAIT_OBJECT_0) {
-        Record(inst, L"exited");
+        RecordEnd(inst, L"exited");
         return Fail(L"the program had already ended", false);
     }
     ::TerminateProcess(inst.process.Get(), 0xE2E);
     ::WaitForSingleObject(inst.process.Get(), 10000);
-    Record(inst, L"terminated by the plan");
+    RecordEnd(inst, L"terminated by the plan");
     return {};
 }
 
@@ -315,12 +319,12 @@ void EndInstances(Agent& agent, const std::wstring& how) {
         if (inst.ended)
             continue;
         if (::WaitForSingleObject(inst.process.Get(), 0) == WAIT_OBJECT_0) {
-            Record(inst, L"exited");
+            RecordEnd(inst, L"exited");
             continue;
         }
         ::TerminateProcess(inst.process.Get(), 0xE2E);
         ::WaitForSingleObject(inst.process.Get(), 10000);
-        Record(inst, how);
+        RecordEnd(inst, how);
     }
 }
 

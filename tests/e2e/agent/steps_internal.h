@@ -11,5 +11,10 @@ StepResult Fail(const std::wstring& detail, bool fatal = true);
 StepResult SetupStep(Agent& agent, const Step& step, bool& known);
 // Programs, windows and input (steps_action.cpp).
 StepResult ActionStep(Agent& agent, const Step& step, bool& known);
+// Stops at moments found from outside, session restarts and branches of the
+// road (steps_stop.cpp).
+StepResult StopStep(Agent& agent, const Step& step, bool& known);
+// Records how a started program ended (steps_action.cpp).
+void RecordEnd(Instance& inst, const std::wstring& how);
 
 }  // namespace e2e

@@ -83,7 +83,7 @@ def check_exits(sc, run, diffs):
         if want is None:
             continue
         if want == "terminated":
-            if inst["how"] != "terminated by the plan":
+            if inst["how"] not in ("terminated by the plan", "killed with the session"):
                 diffs.add("exit", f"{inst['name']}: expected to be still running when the scenario "
                                   f"ended it, but it {inst['how']} with code {inst['exit_code']}")
         elif inst["how"] != "exited" or inst["exit_code"] != want:
@@ -291,6 +291,28 @@ def _value_matches(want, got):
     return want == got
 
 
+def lost_registry(run):
+    """The values a killed session lost: there at the kill, not (or not so)
+    after it. None without a session killed by a stop."""
+    if run.reg_at_stop is None or run.reg_resumed is None:
+        return None
+    before, after = run.reg_at_stop[1], run.reg_resumed[1]
+    return sorted(p for p, v in before.items() if after.get(p) != v and not noise.registry_ignored(p))
+
+
+def check_lost_registry(sc, run, ph, diffs):
+    if "lost_registry" not in sc.expect:
+        return
+    got = lost_registry(run)
+    if got is None:
+        diffs.add("registry", "expected values lost by a session kill, but no session was killed")
+        return
+    want = sorted(ph(sc.expect["lost_registry"]))
+    if [p.lower() for p in got] != [p.lower() for p in want]:
+        diffs.add("registry", "the values the session kill lost (- expected, + lost):\n"
+                  + _sequence_diff(want, got))
+
+
 def check_registry(sc, run, ph, diffs):
     changes = _registry_changes(run)
     if changes is None:
@@ -477,6 +499,7 @@ def compare(cfg, sc, run, plan):
     check_proxied(sc, run, ph, diffs)
     if run.result is not None:
         check_registry(sc, run, ph, diffs)
+        check_lost_registry(sc, run, ph, diffs)
         check_files(sc, run, ph, diffs)
         check_log(sc, run, ph, diffs)
     return diffs

@@ -1,8 +1,10 @@
 """The part of a run inside the scenario's network and mount namespace
 (netns-run.sh): volumes for the drives, the services, and the agent under
-Wine; maps the drive letters once the agent says which prefix it runs in."""
+Wine; maps the drive letters once the agent says which prefix it runs in, and
+kills the agent's whole Wine session when it asks for that."""
 import json
 import os
+import signal
 import subprocess
 import time
 
@@ -87,6 +89,63 @@ def _map_drives(prefix, targets):
         os.symlink(target, link)
 
 
+def _wine_processes(prefix):
+    """(pid, is the server) of every Wine process of the prefix: programs
+    under Wine and the wineserver, by their executables and environment."""
+    found = []
+    wanted = b"WINEPREFIX=" + os.fsencode(prefix)
+    for name in os.listdir("/proc"):
+        if not name.isdigit():
+            continue
+        try:
+            exe = os.path.basename(os.readlink(f"/proc/{name}/exe"))
+            with open(f"/proc/{name}/environ", "rb") as f:
+                environ = f.read().split(b"\0")
+        except OSError:
+            continue
+        if exe.startswith("wine") and wanted in environ:
+            found.append((int(name), exe.startswith("wineserver")))
+    return found
+
+
+def kill_session(prefix):
+    """SIGKILL to the prefix's wineserver, then to every other Wine process of
+    it, as a power cut would end them: the server saves nothing more. Returns
+    a line on what was killed."""
+    procs = _wine_processes(prefix)
+    for pid, _ in sorted(procs, key=lambda p: not p[1]):
+        try:
+            os.kill(pid, signal.SIGKILL)
+        except ProcessLookupError:
+            pass
+    deadline = time.monotonic() + 10
+    while time.monotonic() < deadline and any(os.path.exists(f"/proc/{p}") and
+                                              _state(p) != "Z" for p, _ in procs):
+        time.sleep(0.05)
+    servers = sum(1 for _, s in procs if s)
+    return f"the runner killed {len(procs)} Wine processes of the prefix ({servers} wineserver)"
+
+
+def _state(pid):
+    try:
+        with open(f"/proc/{pid}/stat", encoding="ascii", errors="replace") as f:
+            return f.read().rsplit(")", 1)[1].split()[0]
+    except (OSError, IndexError):
+        return "Z"
+
+
+def _serve_session_kill(work):
+    request = os.path.join(work, "session-kill")
+    if not os.path.exists(request):
+        return
+    with open(request, encoding="utf-8") as f:
+        prefix = f.read().strip()
+    note = kill_session(prefix)
+    with open(os.path.join(work, "session-kill.txt"), "w", encoding="utf-8") as f:
+        f.write(note + "\n")
+    os.unlink(request)
+
+
 def run_inside(work):
     with open(os.path.join(work, "stage.json"), encoding="utf-8") as f:
         stage = json.load(f)
@@ -107,5 +166,6 @@ def run_inside(work):
             with open(os.path.join(work, "drives.ready"), "w") as f:
                 f.write("ready\n")
             mapped = True
-        time.sleep(0.1)
+        _serve_session_kill(work)
+        time.sleep(0.05)
     return proc.returncode

@@ -7,6 +7,11 @@ import re
 REGISTRY = [re.compile(p, re.I) for p in [
     # user32 keeps the system parameters a program asked for here
     r"HKCU\\Software\\Wine\\Temporary System Parameters(\\|$)",
+    # the desktop of every new Wine session registers its display adapter anew
+    # (a session killed before its server saved loses the last registration)
+    r"HKLM\\System\\CurrentControlSet\\Control\\Video(\\|$)",
+    r"HKLM\\System\\CurrentControlSet\\Control\\Class\\\{4D36E968-E325-11CE-BFC1-08002BE10318\}"
+    r"(\\|$)",
 ]]
 
 # Files and folders (Windows paths).

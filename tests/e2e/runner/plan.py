@@ -11,6 +11,7 @@ INSTALLER_FOLDER = r"%USERPROFILE%\Downloads"
 INSTALLER_PATH = INSTALLER_FOLDER + r"\VeltoInstaller.exe"
 DEFAULT_WAIT_MS = 20000
 DEFAULT_EXIT_MS = 60000
+DEFAULT_STOP_MS = 60000
 # The message box's label, where its text shows.
 MESSAGE_CLASS = "MessageInfoBoxUI"
 # A window is painted a moment after it becomes visible.
@@ -29,6 +30,7 @@ def device_rect(rect, dpi):
 
 class Plan:
     def __init__(self, dpi=96):
+        self.prefix = []  # fields before each line: a step on a branch of the road
         self.lines = []
         self.origin = {}  # plan line number -> what the scenario said
         self.dpi = dpi  # client points of the scenario are layout units
@@ -45,7 +47,7 @@ class Plan:
             text = str(f)
             if "\t" in text or "\n" in text:
                 raise ScenarioError(f"{origin}: a value holds a tab or a line break: {text!r}")
-        self.lines.append("\t".join(str(f) for f in fields))
+        self.lines.append("\t".join(str(f) for f in [*self.prefix, *fields]))
         self.origin[len(self.lines)] = origin
 
     def text(self):
@@ -147,7 +149,33 @@ def _setup(plan, cfg, sc, work):
         plan.add(f"reference rendering of \"{text}\"", "label-ref", text, *area)
     roots = ["C:\\"] + [f"{d.upper()}:\\" for d in sorted(m.get("drives", {}))]
     plan.add("set-up", "roots", *roots)
+    if sc.has_session_stop():
+        # The Wine server saves the registry when its session ends in order: the
+        # machine's starting state must survive a kill of the session.
+        plan.add("set-up: a session that a stop kills starts from a saved registry", "restart")
     plan.add("set-up", "before")
+
+
+def _registry_path(path, where):
+    hive, _, rest = path.partition("\\")
+    key, _, name = rest.rpartition("\\")
+    if hive not in ("HKCU", "HKLM") or not key or not name:
+        raise ScenarioError(f"{where}: {path!r} is no HKCU\\key\\value or HKLM\\key\\value")
+    return hive, key, name
+
+
+def _stop_fields(step, where):
+    """The stop line's fields after its name and kind: time-out, the pause
+    between looks while not near, then role, kind, argument and number of each
+    condition."""
+    fields = [int(step.get("timeout", DEFAULT_STOP_MS)), int(step.get("every", 10))]
+    for role in ("near", "when", "missed"):
+        for c in step.get(role, []):
+            kind = next(k for k in c if k != "size")
+            if kind in ("registry", "no_registry"):
+                _registry_path(c[kind], where)
+            fields += [role, kind.replace("_", "-"), c[kind], int(c.get("size", 0))]
+    return fields
 
 
 def _action(plan, cfg, step, where, action):
@@ -204,6 +232,15 @@ def _action(plan, cfg, step, where, action):
         plan.add(where, "exit", value, step.get("within", DEFAULT_EXIT_MS))
     elif action == "terminate":
         plan.add(where, "terminate", value)
+    elif action == "stop":
+        plan.add(where, "stop", step.get("instance", "main"), value, *_stop_fields(step, where))
+    elif action == "branch":
+        if not (isinstance(value, list) and value and all(isinstance(v, str) for v in value)):
+            raise ScenarioError(f"{where}: branch = [window classes]")
+        plan.add(where, "branch", wait_ms, *value)
+    elif action == "set_registry":
+        hive, key, name = _registry_path(value, where)
+        plan.add(where, "reg", hive, key, name, "sz", step.get("value", ""))
 
 
 def build_plan(cfg, sc, work, exit_ms=None):
@@ -217,11 +254,15 @@ def build_plan(cfg, sc, work, exit_ms=None):
     for i, step in enumerate(sc.steps, 1):
         action = sc.action_of(step)
         where = f"step {i} ({action} = {step[action]!r})"
+        plan.prefix = ["on", step["on"]] if "on" in step else []
         _action(plan, cfg, step, where, action)
+        plan.prefix = []
         if action == "launch":
             launched.append(step[action])
         if action in ("exit", "terminate"):
             ended.add(step[action])
+        if action == "stop":
+            ended.add(step.get("instance", "main"))
     for name in launched:
         if name not in ended:
             plan.add(f"end of the run: {name} ends by itself", "exit", name, exit_ms)

@@ -66,6 +66,10 @@ class Run:
         self.starts = _json_lines(os.path.join(work, "starts.jsonl"))
         self.reg_before = load_registry(os.path.join(work, "reg-before.txt"))
         self.reg_after = load_registry(os.path.join(work, "reg-after.txt"))
+        # Around a session killed by a stop: the registry at the kill and as
+        # the next session found it.
+        self.reg_at_stop = load_registry(os.path.join(work, "reg-at-stop.txt"))
+        self.reg_resumed = load_registry(os.path.join(work, "reg-resumed.txt"))
 
     def machine(self):
         return (self.result or {}).get("machine", {})

@@ -22,12 +22,18 @@ MACHINE_PROXY_KEYS = {"server", "bypass", "script", "detect"}
 SERVICE_PROXY_KEYS = {"port", "direct", "refuse_connect", "auth", "script"}
 DRIVE_KINDS = {"fixed", "tmpfs", "folder"}
 ACTIONS = {"wait", "click", "drag", "key", "type", "sleep", "shot", "film", "rect", "texts",
-           "expect_message", "open", "gone", "launch", "exit", "terminate"}
+           "expect_message", "open", "gone", "launch", "exit", "terminate", "stop", "branch",
+           "set_registry"}
 MODIFIERS = {"window", "at", "from", "to", "timeout", "within", "every", "gap", "area", "args",
-             "program", "note"}
+             "program", "note", "instance", "near", "when", "missed", "on", "value"}
+# What a stop looks at, one kind to a condition; "size" goes with "file".
+CONDITIONS = {"window", "log", "file", "absent", "reading", "registry", "no_registry", "request"}
+STOP_KINDS = {"process", "session"}
+# Steps that shape the road itself cannot depend on a branch of it.
+NOT_ON_A_BRANCH = {"launch", "exit", "terminate", "stop", "branch"}
 EXPECT_KEYS = {"exit_code", "exit_codes", "windows", "window", "reports", "urls", "programs",
                "children", "requests", "log", "log_absent", "registry", "files", "temp_files",
-               "rects", "texts", "ansi_codepage", "proxied"}
+               "rects", "texts", "ansi_codepage", "proxied", "lost_registry"}
 # language_TERRITORY.CHARSET, as glibc's localedef makes them
 LOCALE = re.compile(r"[a-z]{2,3}_[A-Z]{2}\.[A-Za-z0-9-]+")
 WINDOW_KEYS = {"min_open_ms", "max_open_ms", "size", "title", "at", "moved", "centred"}
@@ -101,6 +107,9 @@ class Scenario:
                 raise ScenarioError(f"{self.name} step {i}: exactly one action of {sorted(ACTIONS)}")
             if "program" in step and "launch" not in step:
                 raise ScenarioError(f"{self.name} step {i}: 'program' goes with 'launch' only")
+            if "on" in step and actions & NOT_ON_A_BRANCH:
+                raise ScenarioError(f"{self.name} step {i}: {sorted(actions)[0]} cannot be 'on' a branch")
+            self._check_stop(i, step)
         self.expect = data.get("expect", {})
         _check_keys(f"{self.name}.expect", self.expect, EXPECT_KEYS)
         for path, schemes in self.expect.get("requests", {}).items():
@@ -118,6 +127,31 @@ class Scenario:
                 raise ScenarioError(f"{self.name}.expect.proxied: a list of \"METHOD URL STATUS\"")
         for cls, props in self.expect.get("window", {}).items():
             _check_keys(f"{self.name}.expect.window.{cls}", props, WINDOW_KEYS)
+
+    def _check_stop(self, i, step):
+        where = f"{self.name} step {i}"
+        for key in ("near", "when", "missed", "instance"):
+            if key in step and "stop" not in step:
+                raise ScenarioError(f"{where}: '{key}' goes with 'stop' only")
+        if "value" in step and "set_registry" not in step:
+            raise ScenarioError(f"{where}: 'value' goes with 'set_registry' only")
+        if "stop" not in step:
+            return
+        if step["stop"] not in STOP_KINDS:
+            raise ScenarioError(f"{where}: stop = one of {sorted(STOP_KINDS)}")
+        for role in ("near", "when", "missed"):
+            conditions = step.get(role, [])
+            if not isinstance(conditions, list):
+                raise ScenarioError(f"{where}: '{role}' is a list of conditions")
+            for c in conditions:
+                kinds = CONDITIONS & set(c) if isinstance(c, dict) else set()
+                extra = set(c) - CONDITIONS - {"size"} if isinstance(c, dict) else set()
+                if len(kinds) != 1 or extra or ("size" in c and "file" not in c):
+                    raise ScenarioError(f"{where}: a condition has one of {sorted(CONDITIONS)} "
+                                        f"(and 'size' with 'file'): {c!r}")
+
+    def has_session_stop(self):
+        return any(s.get("stop") == "session" for s in self.steps)
 
     def action_of(self, step):
         return next(iter(ACTIONS & set(step)))

@@ -133,10 +133,11 @@ TEST(WriteRegistryEntries, WritesInTheFixedOrderAndJoinsPathsWithOneBackslash) {
                                          order.push_back(name);
                                          return SetStringValue(key, name, data);
                                      }));
-    EXPECT_EQ(order, (std::vector<std::wstring>{L"installDir", L"Start", L"Version", L"DisplayName",
-                                                L"InstallSource", L"DisplayVersion",
+    // The product key, which the check takes for an installation, comes last.
+    EXPECT_EQ(order, (std::vector<std::wstring>{L"DisplayName", L"InstallSource", L"DisplayVersion",
                                                 L"InstallLocation", L"ModifyPath",
-                                                L"UninstallString", L"DisplayIcon", L"Publisher"}));
+                                                L"UninstallString", L"DisplayIcon", L"Publisher",
+                                                L"installDir", L"Start", L"Version"}));
     const auto uninstall = ReadValues(machine.Get(), kUninstallKey);
     EXPECT_EQ(Find(uninstall, L"InstallLocation")->data, L"D:\\Games\\Vorn\\vorn.exe");
     EXPECT_EQ(Find(uninstall, L"UninstallString")->data, L"D:\\Games\\Vorn\\Uninstaller.exe");
@@ -144,7 +145,7 @@ TEST(WriteRegistryEntries, WritesInTheFixedOrderAndJoinsPathsWithOneBackslash) {
     EXPECT_EQ(Find(ReadValues(user.Get(), kProductKey), L"installDir")->data, L"D:\\Games\\Vorn");
 }
 
-TEST(WriteRegistryEntries, AFailedWriteStopsEverythingAfterIt) {
+TEST(WriteRegistryEntries, AFailedWriteStopsTheRestOfItsKey) {
     ScratchKey user(L"Software\\VornTest\\User");
     ScratchKey machine(L"Software\\VornTest\\Machine");
     const auto failOn = [](const wchar_t* which) {
@@ -158,12 +159,15 @@ TEST(WriteRegistryEntries, AFailedWriteStopsEverythingAfterIt) {
     const auto product = ReadValues(user.Get(), kProductKey);
     ASSERT_EQ(product.size(), 1u);
     EXPECT_EQ(product[0].name, L"installDir");
-    EXPECT_TRUE(ReadValues(machine.Get(), kUninstallKey).empty());
+    EXPECT_EQ(ReadValues(machine.Get(), kUninstallKey).size(), 8u);
 
+    ::RegDeleteTreeW(user.Get(), kProductKey);
+    ::RegDeleteTreeW(machine.Get(), kUninstallKey);
+    // The product key follows a failed uninstall value all the same.
     EXPECT_FALSE(
         WriteRegistryEntries(user.Get(), machine.Get(), Record(), failOn(L"DisplayVersion")));
-    EXPECT_EQ(ReadValues(user.Get(), kProductKey).size(), 3u);
     EXPECT_EQ(ReadValues(machine.Get(), kUninstallKey).size(), 2u);
+    EXPECT_EQ(ReadValues(user.Get(), kProductKey).size(), 3u);
 }
 
 TEST(WriteRegistryEntries, WithoutTheMachineKeyTheStepStillCountsAsDone) {
