@@ -4,7 +4,8 @@ package, stopped at a step boundary found from outside, then the installer
 started again on the same machine and the user going on as a user would (the
 road the check chooses). The end state must equal one clean installation's.
 
-    kill_campaign.py CONFIG.json [--points=P1,P2] [--kinds=process,session] [--keep] [--list]
+    kill_campaign.py CONFIG.json [--points=P1,P2] [--kinds=process,session] [--tries=N] [--keep]
+                     [--list]
 
 Each point and kind is one two-phase scenario of the end-to-end harness
 (written to <build>/e2e/kill-scenarios/); "process" kills the installer's
@@ -12,7 +13,8 @@ process (TerminateProcess), "session" kills every Wine process of the prefix
 and the Wine server with it, so that registry writes the server has not saved
 yet are lost. Prints a table: point, stop kind, the runs it took to land the
 stop, the road of the second run, what the kill lost of the registry, and the
-end state (equal or the differences). Exit codes: 0 every point recovered, 1
+end state (equal or the differences). A stop that misses its moment is run
+again, up to --tries times (default 3). Exit codes: 0 every point recovered, 1
 some did not, 2 usage.
 """
 import os
@@ -233,17 +235,17 @@ def missed_stop(result):
     return None
 
 
-def run_point(cfg, folder, point, kind, points, keep):
+def run_point(cfg, folder, point, kind, points, keep, tries=TRIES):
     """Runs the point until its stop lands (a moment of a few milliseconds can
-    pass between two looks), at most TRIES times."""
+    pass between two looks), at most tries times."""
     path = os.path.join(folder, f"kill_{point}_{kind}.toml".replace("-", "_"))
     with open(path, "w", encoding="utf-8") as f:
         f.write(scenario_text(point, kind, points))
     sc = Scenario(path)
-    for attempt in range(1, TRIES + 1):
+    for attempt in range(1, tries + 1):
         work, result, diffs = execute(cfg, sc)
         missed = missed_stop(result)
-        if missed is None or attempt == TRIES:
+        if missed is None or attempt == tries:
             break
         print(f"  the stop did not land ({missed}); again", flush=True)
     row = {"point": point, "kind": kind, "road": road_of(result), "lost": lost_summary(result),
@@ -291,7 +293,7 @@ def main(argv):
     args = [a for a in argv[1:] if not a.startswith("--")]
     options = dict(a[2:].split("=", 1) if "=" in a else (a[2:], "") for a in argv[1:]
                    if a.startswith("--"))
-    if len(args) != 1 or set(options) - {"points", "kinds", "keep", "list"}:
+    if len(args) != 1 or set(options) - {"points", "kinds", "tries", "keep", "list"}:
         print(__doc__, file=sys.stderr)
         return 2
     cfg = Config(args[0])
@@ -317,7 +319,8 @@ def main(argv):
         for kind in kinds:
             print(f"\n=== {point} ({points[point][0]}), {kind} kill", flush=True)
             try:
-                row = run_point(cfg, folder, point, kind, points, "keep" in options)
+                row = run_point(cfg, folder, point, kind, points, "keep" in options,
+                                int(options.get("tries") or TRIES))
             except (ScenarioError, LayoutError, KeyError) as e:
                 print(f"kill_campaign: the scenario is broken: {e}", file=sys.stderr)
                 return 2
