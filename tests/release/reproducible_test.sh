@@ -3,6 +3,8 @@
 # different paths (tools/release.sh --no-setup, test certificates): the
 # unsigned executables must be byte-identical, each signed one must give the
 # other's bytes back without its signature, and neither may name its folder.
+# The second copy's files get new times and it builds in another time zone, so
+# that neither a file's date nor the clock can reach the image.
 #   reproducible_test.sh SOURCE_DIR
 set -uo pipefail
 source_dir=$(realpath "$1")
@@ -15,21 +17,31 @@ expect() {  # description command...
   if "$@"; then echo "ok: $what"; else echo "FAIL: $what"; failures=$((failures + 1)); fi
 }
 
-copy_tree() {  # to: the files of the tree as they are now, without builds
-  mkdir -p "$1"
+copy_tree() {  # to [tar options]: the files of the tree as they are now, without builds
+  local to=$1
+  shift
+  mkdir -p "$to"
   if git -C "$source_dir" rev-parse --git-dir > /dev/null 2>&1; then
     (cd "$source_dir" && git ls-files -z --cached --others --exclude-standard \
-      | tar --null -T - --ignore-failed-read -cf - 2> /dev/null) | tar -xf - -C "$1"
+      | tar --null -T - --ignore-failed-read -cf - 2> /dev/null) | tar -xf - -C "$to" "$@"
   else
-    (cd "$source_dir" && tar --exclude=./build --exclude=./dist -cf - .) | tar -xf - -C "$1"
+    (cd "$source_dir" && tar --exclude=./build --exclude=./dist -cf - .) | tar -xf - -C "$to" "$@"
   fi
 }
 
 trees=("$tmp/a/src" "$tmp/second/tree-with-a-longer-name/src")
-for t in "${trees[@]}"; do
-  copy_tree "$t"
+for i in 0 1; do
+  t=${trees[$i]}
+  if [ "$i" = 0 ]; then
+    copy_tree "$t"
+    zone=${TZ:-UTC}
+  else
+    copy_tree "$t" --touch
+    zone=XYZ-14  # 14 hours ahead of UTC (a POSIX rule): another date most of the day
+  fi
   started=$SECONDS
-  if env -u VORN_SIGN_CERT -u VORN_SIGN_KEY "$t/tools/release.sh" --no-setup > "$t.log" 2>&1; then
+  if env -u VORN_SIGN_CERT -u VORN_SIGN_KEY TZ="$zone" "$t/tools/release.sh" --no-setup \
+    > "$t.log" 2>&1; then
     echo "built in $t ($((SECONDS - started)) s)"
   else
     tail -n 40 "$t.log"
