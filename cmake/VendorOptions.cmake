@@ -16,6 +16,19 @@ set(VORN_CHANNEL_KEY "morvek37" CACHE STRING "Key of the channel file cipher (8 
 set(VORN_CAFE_KEY_LOW "0x5A3C9E17" CACHE STRING "Cafe key bytes 1-4 (little endian)")
 set(VORN_CAFE_KEY_HIGH "0xC4D2816B" CACHE STRING "Cafe key bytes 5-8 (little endian)")
 
+# The installer's own version, four numbers: its version resource (file and
+# product version) and its manifest's assembly version.
+set(VORN_VERSION "1.0.0.0" CACHE STRING "Version of VeltoInstaller.exe (major.minor.patch.build)")
+if(NOT VORN_VERSION MATCHES "^([0-9]+)\\.([0-9]+)\\.([0-9]+)\\.([0-9]+)$")
+  message(FATAL_ERROR "VORN_VERSION '${VORN_VERSION}' is not four numbers like 1.2.3.4")
+endif()
+set(VORN_VERSION_COMMAS "${CMAKE_MATCH_1},${CMAKE_MATCH_2},${CMAKE_MATCH_3},${CMAKE_MATCH_4}")
+foreach(_part ${CMAKE_MATCH_1} ${CMAKE_MATCH_2} ${CMAKE_MATCH_3} ${CMAKE_MATCH_4})
+  if(_part GREATER 65535)
+    message(FATAL_ERROR "VORN_VERSION '${VORN_VERSION}': each number is at most 65535")
+  endif()
+endforeach()
+
 set(VORN_CA_BUNDLE "/etc/ssl/certs/ca-certificates.crt" CACHE FILEPATH
     "PEM bundle embedded as the installer's CA file")
 

@@ -563,6 +563,29 @@ class Comparison(Base):
         self.assertIn("- HKCU\\Software\\T\\Lost", found)
         self.assertIn("+ HKCU\\Software\\T\\Kept", found)
 
+    def test_a_signed_run_starts_the_signed_copy_and_checks_it_afterwards(self):
+        signed = os.path.join(self.dir, "signed.exe")
+        with open(signed, "wb") as f:
+            f.write(b"MZ signed")
+        self.cfg.signed_installer, self.cfg.signing_ca = signed, os.path.join(self.dir, "ca.pem")
+        self.sc = write_scenario(self.dir, SAMPLE.replace("[expect]\n", "[machine]\n"
+                                                          "installer = \"signed\"\n[expect]\n"))
+        lines = build_plan(self.cfg, self.sc, os.path.join(self.dir, "work")).lines
+        self.assertIn(f"copy\tZ:{signed.replace('/', chr(92))}\t%USERPROFILE%\\Downloads\\"
+                      "VeltoInstaller.exe", lines)
+        self.assertTrue(lines[-1].startswith("copy\t%USERPROFILE%\\Downloads\\VeltoInstaller.exe\t"))
+        self.assertIn("[signature] the copy that ran was not kept (the run did not get that far)",
+                      self.differences())
+        os.makedirs(os.path.join(self.dir, "work"), exist_ok=True)
+        with open(os.path.join(self.dir, "work", "installer-that-ran.exe"), "wb") as f:
+            f.write(b"MZ changed")
+        found = "\n".join(self.differences())
+        self.assertIn(f"the copy that ran differs from {signed}", found)
+        self.assertIn("the copy that ran does not verify", found)
+        with self.assertRaises(ScenarioError):  # the trusted CA is written into the copy
+            write_scenario(self.dir, 'about = "x"\n[machine]\ninstaller = "signed"\n'
+                                     'trust_test_ca = true\n')
+
     def test_started_processes_only_when_expected(self):
         self.fake.result["children"] = [{"parent": "main", "name": "vorn.exe", "ms": 9000},
                                          {"parent": "second", "name": "vorn.exe", "ms": 9100}]

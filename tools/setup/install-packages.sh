@@ -22,6 +22,8 @@ PACKAGES=(
   clang libclang-rt-14-dev
   # the proxy of the end-to-end scenarios; the tests start their own instances
   squid
+  # release: Authenticode signing, and the openssl command for a test certificate
+  osslsigncode openssl
 )
 
 if [ "$(id -u)" -ne 0 ]; then

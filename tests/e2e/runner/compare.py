@@ -3,8 +3,10 @@ section, and words every difference so that a reader sees what happened."""
 import difflib
 import os
 import re
+import subprocess
 
 from . import noise
+from .plan import SIGNED_COPY
 from .shelllink import LinkError, read_link
 from .reports import RUN_ID, codec_of, expected_bodies, new_run_positions
 from .results import LOG_LINE
@@ -452,6 +454,25 @@ def check_files(sc, run, ph, diffs):
                                "but the run left it as it was")
 
 
+def check_signature(cfg, sc, run, diffs):
+    """A signed executable ran as it was signed: the copy it ran from is still
+    the signed file, and its signature verifies."""
+    if not sc.signed:
+        return
+    ran = os.path.join(run.work, SIGNED_COPY)
+    if not os.path.exists(ran):
+        diffs.add("signature", "the copy that ran was not kept (the run did not get that far)")
+        return
+    with open(ran, "rb") as a, open(cfg.signed_installer, "rb") as b:
+        if a.read() != b.read():
+            diffs.add("signature", f"the copy that ran differs from {cfg.signed_installer}")
+    sign = os.path.join(cfg.source_dir, "tools", "release", "sign.sh")
+    p = subprocess.run([sign, "verify", ran, cfg.signing_ca], capture_output=True, text=True)
+    if p.returncode != 0:
+        diffs.add("signature", "the copy that ran does not verify:\n"
+                  + "\n".join("      " + l for l in (p.stdout + p.stderr).splitlines()))
+
+
 def log_lines(run):
     lines = []
     for path in run.log_files():
@@ -497,6 +518,7 @@ def compare(cfg, sc, run, plan):
     check_children(sc, run, diffs)
     check_requests(sc, run, diffs)
     check_proxied(sc, run, ph, diffs)
+    check_signature(cfg, sc, run, diffs)
     if run.result is not None:
         check_registry(sc, run, ph, diffs)
         check_lost_registry(sc, run, ph, diffs)

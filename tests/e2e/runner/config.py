@@ -15,6 +15,9 @@ class Config:
         self.skin_dir = os.path.join(self.source_dir, "res", "skin")
         self.wine_root = data["wine_root"]
         self.installer = data["installer"]
+        # The same executable signed as a release is, and the test CA of its certificate.
+        self.signed_installer = data.get("signed_installer", "")
+        self.signing_ca = data.get("signing_ca", "")
         self.agent = data["agent"]
         self.client_stub = data["client_stub"]
         self.client_package = data.get("client_package", "")

@@ -9,6 +9,7 @@ from .services import expand_hosts
 
 INSTALLER_FOLDER = r"%USERPROFILE%\Downloads"
 INSTALLER_PATH = INSTALLER_FOLDER + r"\VeltoInstaller.exe"
+SIGNED_COPY = "installer-that-ran.exe"
 DEFAULT_WAIT_MS = 20000
 DEFAULT_EXIT_MS = 60000
 DEFAULT_STOP_MS = 60000
@@ -113,7 +114,8 @@ def _setup(plan, cfg, sc, work):
     plan.add("set-up", "env", "VORN_CLIENT_RECORD", windows_path(f"{work}/starts.jsonl"))
     plan.add("set-up", "env", "VORN_CLIENT_EXIT_MS", 5000)
     plan.add("set-up", "urlrecorder", windows_path(cfg.url_recorder))
-    plan.add("set-up", "copy", windows_path(cfg.installer), INSTALLER_PATH)
+    installer = cfg.signed_installer if sc.signed else cfg.installer
+    plan.add("set-up", "copy", windows_path(installer), INSTALLER_PATH)
     if m.get("trust_test_ca"):
         # The copy's embedded CA bundle gets the services' test CA after its
         # roots, so the bundle the installer writes lets HTTPS verify.
@@ -267,4 +269,8 @@ def build_plan(cfg, sc, work, exit_ms=None):
         if name not in ended:
             plan.add(f"end of the run: {name} ends by itself", "exit", name, exit_ms)
     plan.add("end of the run", "after")
+    if sc.signed:
+        # The copy that ran, for the host to check its signature.
+        plan.add("end of the run: the signed copy that ran", "copy", INSTALLER_PATH,
+                 windows_path(f"{work}/{SIGNED_COPY}"))
     return plan

@@ -13,7 +13,9 @@ TOP_KEYS = {"about", "labels", "pending", "timeout", "services", "machine", "ste
 SERVICE_KEYS = {"package", "package_size", "entry", "catalogue", "cafe", "faults", "options", "ethernet",
                 "proxy"}
 MACHINE_KEYS = {"command_line", "drives", "registry", "folders", "files", "trust_test_ca", "dpi",
-                "locale", "proxy", "quarantine"}
+                "locale", "proxy", "quarantine", "installer"}
+# Which executable the run starts: the build's, or that build signed as a release is.
+INSTALLERS = {"build", "signed"}
 # Display scaling of 100 % to 200 % (LogPixels of the prefix).
 DPI_RANGE = (96, 192)
 # The user's connection settings (Internet Options) and the squid between the
@@ -90,6 +92,13 @@ class Scenario:
                                     "of machine.drives, such as 'D:\\Vorn\\tmpClient'")
             if not (isinstance(quarantine.get("size"), int) and quarantine["size"] >= 0):
                 raise ScenarioError(f"{self.name}.machine.quarantine: 'size' (bytes) is required")
+        installer = self.machine.get("installer", "build")
+        if installer not in INSTALLERS:
+            raise ScenarioError(f"{self.name}: machine.installer = one of {sorted(INSTALLERS)}")
+        if installer == "signed" and self.machine.get("trust_test_ca"):
+            raise ScenarioError(f"{self.name}: trust_test_ca rewrites the copy's CA bundle, which "
+                                "breaks a signature: it cannot go with machine.installer = \"signed\"")
+        self.signed = installer == "signed"
         self.locale = self.machine.get("locale", "")
         if self.locale:
             if not isinstance(self.locale, str) or not LOCALE.fullmatch(self.locale):

@@ -1,9 +1,11 @@
 #!/bin/bash
 # The executable as shipped: the PE format of its architecture, a GUI program,
-# large-address aware, a manifest naming its processor, and no DLL beside it.
-#   image_test.sh OBJDUMP VeltoInstaller.exe i686|x86_64
+# large-address aware, a manifest naming its processor, and no DLL beside it;
+# its data resources exactly the build's files beside a version resource; and
+# nothing that differs between two builds of the same sources (a time, a folder).
+#   image_test.sh OBJDUMP VeltoInstaller.exe i686|x86_64 RES_DIR CA_BUNDLE SOURCE_DIR BUILD_DIR
 set -uo pipefail
-objdump=$1 exe=$2 arch=$3
+objdump=$1 exe=$2 arch=$3 res=$4 bundle=$5 source_dir=$6 build_dir=$7
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
@@ -39,5 +41,42 @@ if [ -n "$manifest" ]; then
     grep -q '<dpiAwareness[^>]*>PerMonitorV2, System</dpiAwareness>' "$manifest"
   expect "older Windows see a DPI-aware program" grep -q '<dpiAware[^>]*>true</dpiAware>' "$manifest"
 fi
+
+# The resources: the same bytes as the files they are made of, and nothing else
+# but the manifest and the version resource.
+rsrc=$work/.rsrc
+expect "the CA bundle is DATA 104" cmp -s "$rsrc/1033/DATA/104" "$bundle"
+expect "the channel file is DATA 152" cmp -s "$rsrc/1033/DATA/152" "$res/ZizUdir.dat"
+expect "the skin archive is ZIPRES 102" cmp -s "$rsrc/2052/ZIPRES/102" "$res/skin.zip"
+expect "every image of icon 101 is one of the icon file's" python3 - "$rsrc/1033" "$res/velto.ico" <<'PY'
+import os, struct, sys
+folder, ico = sys.argv[1], open(sys.argv[2], "rb").read()
+count = struct.unpack_from("<H", ico, 4)[0]
+images = {ico[o:o + n] for n, o in (struct.unpack_from("<II", ico, 6 + 16 * i + 8) for i in range(count))}
+# 7-Zip gives each image that is no PNG a header of its own (22 bytes) as an .ico file.
+found = [open(os.path.join(folder, "ICON", f), "rb").read() for f in os.listdir(os.path.join(folder, "ICON"))]
+found = {d[22:] if d[:4] == b"\0\0\1\0" else d for d in found}
+sys.exit(0 if found == images and os.path.exists(os.path.join(folder, "GROUP_ICON", "101")) else 1)
+PY
+(cd "$rsrc" && find . -type f | sed 's|^\./||; s|/ICON/[0-9]*\(\.ico\)*$|/ICON/*|' | sort -u) > "$work/resources"
+expect "no other resources ($(tr '\n' ' ' < "$work/resources"))" diff -q "$work/resources" - <<'LIST'
+1033/DATA/104
+1033/DATA/152
+1033/GROUP_ICON/101
+1033/ICON/*
+1033/MANIFEST/1
+2052/ZIPRES/102
+2052/version.txt
+LIST
+
+# Reproducible: no link time in the header, the resource directory or elsewhere
+# in the headers, and no folder of the source or build tree in the image.
+expect "no time stamp in the PE header" grep -q "^Time/Date[[:space:]]*Thu Jan  1 00:00:00 1970" "$work/headers"
+expect "no time stamp in the resource directory" \
+  bash -c '! grep -E "Time: [0-9a-f]{8}" "$0" | grep -qv "Time: 00000000"' "$work/headers"
+for folder in "$source_dir" "$build_dir"; do
+  expect "no $folder in the image" bash -c '! strings -a "$0" | grep -qF "$1"' "$exe" "$folder"
+  expect "no $folder in the image's UTF-16 texts" bash -c '! strings -a -el "$0" | grep -qF "$1"' "$exe" "$folder"
+done
 
 [ "$failures" -eq 0 ]

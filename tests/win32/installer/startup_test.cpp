@@ -1,10 +1,13 @@
 // Runs VeltoInstaller.exe as a user would start it, with a private temporary
 // folder. No service answers, so each run ends in the network-fallback window,
-// which the test closes.
+// which the test closes. Also reads the executable's version resource.
 #include <gtest/gtest.h>
+
+#include <cstdio>
 
 #include "installer/startup.h"
 #include "support/test_support.h"
+#include "util/string_util.h"
 #include "util/win_handle.h"
 
 using namespace vorn;
@@ -166,4 +169,60 @@ TEST(Startup, FreshTemporaryFolderGetsTheTwoFilesAndWhatTheRunAdds) {
     files.erase(files.begin());
     EXPECT_EQ(files, (std::vector<std::wstring>{L"ZizUdir.dat", L"ZizUdir.ini", L"cacert.pem"}));
     EXPECT_EQ(test::ReadBytes(temp.File(L"cacert.pem")).size(), ReadArgFile("ca-bundle").size());
+}
+
+// What Explorer's properties show, read through the version API: the fixed
+// numbers, the Chinese (PRC) string table the translation names, and its texts.
+TEST(Startup, VersionResourceNamesProductPublisherAndVersion) {
+    const std::wstring exe = test::WideArg("installer");
+    const std::wstring version = test::WideArg("version");
+    ASSERT_FALSE(version.empty());
+    DWORD ignored = 0;
+    const DWORD size = ::GetFileVersionInfoSizeW(exe.c_str(), &ignored);
+    ASSERT_GT(size, 0u) << "no version resource";
+    std::vector<char> info(size);
+    ASSERT_TRUE(::GetFileVersionInfoW(exe.c_str(), 0, size, info.data()));
+
+    VS_FIXEDFILEINFO* fixed = nullptr;
+    UINT length = 0;
+    ASSERT_TRUE(::VerQueryValueW(info.data(), L"\\", reinterpret_cast<void**>(&fixed), &length));
+    ASSERT_EQ(length, sizeof(VS_FIXEDFILEINFO));
+    EXPECT_EQ(fixed->dwSignature, 0xFEEF04BDu);
+    EXPECT_EQ(fixed->dwFileType, static_cast<DWORD>(VFT_APP));
+    EXPECT_EQ(fixed->dwFileFlags & fixed->dwFileFlagsMask, 0u);  // no debug or pre-release build
+    const auto numbers = [](DWORD ms, DWORD ls) {
+        return std::to_wstring(HIWORD(ms)) + L"." + std::to_wstring(LOWORD(ms)) + L"." +
+               std::to_wstring(HIWORD(ls)) + L"." + std::to_wstring(LOWORD(ls));
+    };
+    EXPECT_EQ(numbers(fixed->dwFileVersionMS, fixed->dwFileVersionLS), version);
+    EXPECT_EQ(numbers(fixed->dwProductVersionMS, fixed->dwProductVersionLS), version);
+
+    WORD* translation = nullptr;
+    ASSERT_TRUE(::VerQueryValueW(info.data(), L"\\VarFileInfo\\Translation",
+                                 reinterpret_cast<void**>(&translation), &length));
+    ASSERT_EQ(length, 4u);
+    EXPECT_EQ(translation[0], 0x0804);  // Chinese (PRC)
+    EXPECT_EQ(translation[1], 1200);    // UTF-16
+
+    const struct {
+        const wchar_t* name;
+        std::wstring text;
+    } strings[] = {
+        {L"CompanyName", L"Corlanth科技股份有限公司"},
+        {L"FileDescription", L"Velto加速器安装程序"},
+        {L"FileVersion", version},
+        {L"InternalName", L"VeltoInstaller"},
+        {L"OriginalFilename", L"VeltoInstaller.exe"},
+        {L"ProductName", L"Velto加速器"},
+        {L"ProductVersion", version},
+    };
+    for (const auto& s : strings) {
+        const std::wstring path = std::wstring(L"\\StringFileInfo\\080404b0\\") + s.name;
+        wchar_t* text = nullptr;
+        ASSERT_TRUE(
+            ::VerQueryValueW(info.data(), path.c_str(), reinterpret_cast<void**>(&text), &length))
+            << "no " << WideToUtf8(s.name);
+        EXPECT_EQ(std::wstring(text), s.text) << s.name;
+        std::printf("%s: %s\n", WideToUtf8(s.name).c_str(), WideToUtf8(text).c_str());
+    }
 }
