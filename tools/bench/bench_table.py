@@ -104,8 +104,9 @@ def main():
         if not ours_rows:
             continue
         expected = {r["crc"] for r in pick(rows, "file", size=size, server=server)}
-        intact = all(r.get("result") == 0 and r.get("crc") in expected for r in ours_rows)
-        ratio = median(ours) / median(curl) if ours and curl else None
+        intact = all(r.get("result") == 0 and r.get("crc") in expected and r.get("bytes") == size * MIB
+                     for r in ours_rows)
+        ratio = median(ours) / median(curl) if ours and curl and median(curl) > 0 else None
         name = f"download {size:.0f} MiB over HTTPS from {label}, MiB/s (vs curl -o)"
         if size == 256:
             t.row(name + ("" if intact else " – FILE DIFFERS"),
@@ -116,7 +117,7 @@ def main():
         if plain:
             alone = values(plain, lambda r: size / r["seconds"])
             t.row("  the wrapper alone (no window, no debug output), MiB/s (vs curl -o)", alone, curl,
-                  median(alone) / median(curl) if alone and curl else None)
+                  median(alone) / median(curl) if alone and curl and median(curl) > 0 else None)
     big = pick(rows, "download", size=256.0, server=None)
     if big:
         t.row("  progress reports from the library per 256 MiB download", values(big, lambda r: r["reports"]), digits=0)

@@ -15,12 +15,14 @@ import sys
 def main():
     folder, pem, port, ready = sys.argv[1], sys.argv[2], int(sys.argv[3]), sys.argv[4]
     answers = {}
-    for name in os.listdir(folder):
-        with open(os.path.join(folder, name), "rb") as f:
-            body = f.read()
-        head = b"HTTP/1.1 200 OK\r\nContent-Type: application/octet-stream\r\n" \
-               b"Content-Length: %d\r\nConnection: close\r\n\r\n" % len(body)
-        answers["/" + name] = head + body
+    for top, _, names in os.walk(folder):
+        for name in names:
+            path = os.path.join(top, name)
+            with open(path, "rb") as f:
+                body = f.read()
+            head = b"HTTP/1.1 200 OK\r\nContent-Type: application/octet-stream\r\n" \
+                   b"Content-Length: %d\r\nConnection: close\r\n\r\n" % len(body)
+            answers["/" + os.path.relpath(path, folder).replace(os.sep, "/")] = head + body
     context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
     context.load_cert_chain(pem)
     listener = socket.create_server(("0.0.0.0", port), reuse_port=False)

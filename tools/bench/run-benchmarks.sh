@@ -78,7 +78,7 @@ if wanted download; then
   VORN_BENCH_SERVER=onecall VORN_BENCH_SIZES=256 \
   WINEDEBUG=-all VORN_WINE_FRESH=1 VORN_WINE_DISPLAY=1 VORN_WINE_TIMEOUT=900 \
     "$testenv/netns-run.sh" --hosts "$hosts" -- \
-    "$here/one-call-run.sh" "$svc/files/pkg" "$svc" "$host" -- \
+    "$here/one-call-run.sh" "$svc/files" "$svc" "$host" -- \
     "$here/download-runs.sh" "$runs" "$host" "$svc" "$work" "$bin/download_bench.exe" \
       "$figures" "${wine[@]}"
 fi
