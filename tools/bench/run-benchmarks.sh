@@ -74,6 +74,13 @@ if wanted download; then
     "$testenv/services-run.sh" "$svc" --hosts "$hosts" -- \
     "$here/download-runs.sh" "$runs" "$host" "$svc" "$work" "$bin/download_bench.exe" \
       "$figures" "${wine[@]}"
+  echo "== download: the same against a server that writes the whole body in one call, 256 MiB"
+  VORN_BENCH_SERVER=onecall VORN_BENCH_SIZES=256 \
+  WINEDEBUG=-all VORN_WINE_FRESH=1 VORN_WINE_DISPLAY=1 VORN_WINE_TIMEOUT=900 \
+    "$testenv/netns-run.sh" --hosts "$hosts" -- \
+    "$here/one-call-run.sh" "$svc/files" "$svc" "$host" -- \
+    "$here/download-runs.sh" "$runs" "$host" "$svc" "$work" "$bin/download_bench.exe" \
+      "$figures" "${wine[@]}"
 fi
 
 if wanted crc; then
@@ -118,15 +125,38 @@ if wanted extract; then
 fi
 
 if wanted install; then
-  echo "== install: a whole fresh installation of the large package under Wine"
-  # The harness's own configuration, serving the large package instead.
-  python3 - "$config" "$tree/client/client-large.7z" "$work/e2e-config-large.json" <<'PY'
-import json, sys
+  # A package of mixed data: 48 MiB random, 56 MiB text, about 64 MiB packed.
+  mixed=$work/mixed
+  if [ ! -f "$mixed/client.7z" ]; then
+    echo "making the mixed package (once)"
+    mkdir -p "$mixed"
+    "$repo/tests/client/pack-client.sh" "$mixed/client.7z" "$work/stage-mixed" "$tree/client/bin/vorn.exe" \
+      "$tree/client/bin/Uninstaller.exe" 1.0.0 48 56
+    chmod -R u+w "$work/stage-mixed"; rm -rf "$work/stage-mixed"
+  fi
+  echo "== install: a whole fresh installation of the $(($(stat -c %s "$mixed/client.7z") >> 20)) MiB mixed package under Wine, against curl + 7z x"
+  # The harness's own configuration, serving the mixed package instead.
+  python3 - "$config" "$mixed" "$work/e2e-config-large.json" <<'PY'
+import json, os, sys
 c = json.load(open(sys.argv[1]))
-c["client_package"] = sys.argv[2]
+c["client_folder"] = sys.argv[2]
+c["client_package"] = os.path.join(sys.argv[2], "client.7z")
 json.dump(c, open(sys.argv[3], "w"), ensure_ascii=False)
 PY
+  svc=$work/services-mixed
+  rm -rf "$svc"; mkdir -p "$svc/files/pkg"
+  echo '{"channels": {}}' > "$svc/catalogue.json"
+  ln -f "$mixed/client.7z" "$svc/files/pkg/client.7z"
   for i in $(seq "$runs"); do
+    # The reference in the same run: curl from vorn-services, then 7z x.
+    VORN_SERVICES=$repo/build/host/bin/vorn-services VORN_SERVICES_LOG=$work/services.log \
+      "$testenv/netns-run.sh" --hosts "$hosts" -- \
+      "$testenv/services-run.sh" "$svc" --hosts "$hosts" -- \
+      bash -c 'out=$3/fetched; rm -rf "$out" "$3/fetched.7z"; mkdir -p "$out"; s=$(date +%s.%N)
+        curl -sS --cacert "$2/ca.pem" -o "$3/fetched.7z" "https://$1/pkg/client.7z" &&
+        7z x -y -bd -bso0 -bsp0 "-o$out" "$3/fetched.7z" &&
+        awk -v a="$s" -v b="$(date +%s.%N)" "BEGIN { printf \"fetchunpack seconds=%.3f\\n\", b - a }"; rm -rf "$out" "$3/fetched.7z"' \
+      _ "$host" "$svc" "$work" | tee -a "$figures"
     python3 "$repo/tests/e2e/run_scenario.py" "$work/e2e-config-large.json" \
       "$here/large_install.toml" --keep > "$work/install.log" 2>&1 || true
     python3 "$here/install-time.py" "$tree/e2e/large_install" "$work/install.log" \

@@ -2,17 +2,21 @@
 # Fetches the Debian source packages of the third-party libraries and builds
 # them for mingw into a cache outside the repository, for each target named
 # (i686, x86_64; default i686). A package is rebuilt only when the version to
-# use differs from the one cached for that target.
+# use differs from the one cached for that target, or when our own patches to
+# it (tools/setup/patches/<package>/*.patch, applied after Debian's, in name
+# order) changed.
 #   build-mingw-deps.sh [i686] [x86_64]
 #
 # Layout of the cache ($VORN_DEPS_DIR, default /var/cache/vorn-deps):
 #   src/<package>-<version>/tree                 unpacked sources, shared by the targets
 #   <triple>/<package>/{include,lib}             built libraries and headers
 #   <triple>/stamps/<package>                    the Debian version built
+#   <triple>/stamps/<package>.patches            digest of our own patches applied to it
 #   <triple>/versions.txt                        summary of what was built
 set -euo pipefail
 
 CACHE=${VORN_DEPS_DIR:-/var/cache/vorn-deps}
+PATCHES=$(cd "$(dirname "$0")" && pwd)/patches
 JOBS=$(nproc)
 mkdir -p "$CACHE/src"
 
@@ -58,12 +62,37 @@ fetch_version() {
   echo "$work/tree"
 }
 
+# Our own patches to a source package, in the order they apply.
+package_patches() {
+  local f
+  for f in "$PATCHES/$1"/*.patch; do [ -f "$f" ] && echo "$f"; done | LC_ALL=C sort
+}
+
+# A digest of those patches' names and content; empty without patches.
+patches_digest() {
+  local files
+  mapfile -t files < <(package_patches "$1")
+  [ "${#files[@]}" -eq 0 ] && return 0
+  { printf '%s\n' "${files[@]##*/}"; cat "${files[@]}"; } | sha256sum | cut -c1-16
+}
+
+# Applies our patches to NAME in DIR (-p1, as Debian's quilt patches).
+apply_patches() {  # name dir
+  local f
+  while read -r f; do
+    log "$1: applying ${f##*/}"
+    patch -d "$2" -p1 --forward --no-backup-if-mismatch -s < "$f" \
+      || { echo "build-mingw-deps: ${f##*/} does not apply to $1" >&2; return 1; }
+  done < <(package_patches "$1")
+}
+
 # Fetches the newest version that the archive serves completely, falling back to
-# older ones (the release's version). Reuses the cached build when it matches.
-# Sets SRC (empty when the cache is current) and VERSION.
+# older ones (the release's version). Reuses the cached build when it matches,
+# our patches included. Sets SRC (empty when the cache is current) and VERSION.
 prepare() {
   local name=$1 stamp="$STAMPS/$1" cached="" v
   [ -f "$stamp" ] && cached=$(cat "$stamp")
+  [ "$(patches_digest "$name")" = "$(cat "$stamp.patches" 2>/dev/null)" ] || cached=""
   SRC=""; VERSION=""
   local versions
   mapfile -t versions < <(source_versions "$name")
@@ -86,6 +115,9 @@ prepare() {
 
 done_pkg() {  # name version
   echo "$2" > "$STAMPS/$1"
+  local digest
+  digest=$(patches_digest "$1")
+  if [ -n "$digest" ]; then echo "$digest" > "$STAMPS/$1.patches"; else rm -f "$STAMPS/$1.patches"; fi
 }
 
 build_openssl() {
@@ -117,6 +149,7 @@ build_httplib() {
   local out=$PREFIX/cpp-httplib
   rm -rf "$out"; mkdir -p "$out/include"
   cp "$SRC/httplib.h" "$out/include/"
+  apply_patches cpp-httplib "$out/include" || { rm -rf "$out"; return 1; }
   done_pkg cpp-httplib "$VERSION"
 }
 
@@ -227,6 +260,12 @@ build_target() {  # i686 | x86_64
     local p
     for p in openssl cpp-httplib libjsoncpp cjson pugixml 7zip zlib; do
       echo "$p $(cat "$STAMPS/$p")"
+    done
+    for p in openssl cpp-httplib libjsoncpp cjson pugixml 7zip zlib; do
+      local f
+      while read -r f; do
+        echo "# $p carries our patch tools/setup/patches/$p/${f##*/}"
+      done < <(package_patches "$p")
     done
   } > "$PREFIX/versions.txt"
   cat "$PREFIX/versions.txt"
