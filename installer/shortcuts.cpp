@@ -4,7 +4,7 @@
 #include <shlobj.h>
 #include <shobjidl.h>
 
-#include "installer/comscope.h"
+#include "util/com_scope.h"
 #include "installer/uihelp.h"
 #include "util/logger.h"
 

@@ -1,5 +1,7 @@
 #include "ui/button.h"
 
+#include <oleacc.h>
+
 #include "ui/paintmanager.h"
 
 namespace TavroLib {
@@ -67,6 +69,11 @@ void CButtonUI::OnEvent(ControlEvent& event) {
         case InputEvent::SetCursor:
             ::SetCursor(::LoadCursorW(nullptr, MAKEINTRESOURCEW(32649)));  // IDC_HAND
             return;
+        case InputEvent::KeyDown:
+            // Space presses, once per press: a held key repeats nothing.
+            if (event.wParam == VK_SPACE && (event.lParam & 0x40000000) == 0 && !m_captured)
+                Activate();
+            return;
         case InputEvent::KillFocus:
             if (m_captured) {
                 m_captured = false;
@@ -77,6 +84,23 @@ void CButtonUI::OnEvent(ControlEvent& event) {
         default:
             CLabelUI::OnEvent(event);
     }
+}
+
+LONG CButtonUI::GetAccessibleRole() const {
+    return m_accRole == L"link" ? ROLE_SYSTEM_LINK : ROLE_SYSTEM_PUSHBUTTON;
+}
+
+DWORD CButtonUI::GetAccessibleState() const {
+    DWORD state = IsPushed() ? STATE_SYSTEM_PRESSED : 0;
+    if (m_hot)
+        state |= STATE_SYSTEM_HOTTRACKED;
+    if (GetAccessibleRole() == ROLE_SYSTEM_LINK)
+        state |= STATE_SYSTEM_LINKED;
+    return state;
+}
+
+const wchar_t* CButtonUI::GetAccessibleAction() const {
+    return GetAccessibleRole() == ROLE_SYSTEM_LINK ? L"Jump" : L"Press";
 }
 
 bool CButtonUI::Activate() {

@@ -8,6 +8,11 @@ namespace TavroLib {
 class CButtonUI : public CLabelUI {
   public:
     std::wstring GetTypeName() const override;  // "ButtonUI"
+    // A push button, or a link where the layout says accrole="link".
+    LONG GetAccessibleRole() const override;
+    DWORD GetAccessibleState() const override;
+    const wchar_t* GetAccessibleAction() const override;
+    bool IsKeyboardFocusable() const override { return true; }
     UINT GetInputFlags() const override;
 
     void SetNormalImage(const wchar_t* image) {

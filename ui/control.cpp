@@ -72,6 +72,8 @@ void CControlUI::SetText(const wchar_t* value) {
     m_text = std::move(text);
     OnTextChanged();
     Invalidate();
+    if (m_manager != nullptr)
+        m_manager->QueueAccessibleEvent(this, AccessibleChange::Name);
 }
 
 void CControlUI::SetBkColor(DWORD argb) {
@@ -164,6 +166,8 @@ void CControlUI::SetVisible(bool visible) {
     RequestParentLayout();
     if (visible)
         Invalidate();
+    if (m_manager != nullptr)
+        m_manager->QueueAccessibleEvent(this, AccessibleChange::State);
 }
 
 void CControlUI::SetFocus() {
@@ -242,11 +246,30 @@ void CControlUI::SetAttribute(const wchar_t* attribute, const wchar_t* value) {
         SetToolTip(value);
     } else if (name == L"visible") {
         SetVisible(ParseBool(value));
+    } else if (name == L"accname") {
+        m_accName = value;
+    } else if (name == L"accrole") {
+        m_accRole = value;
     }
     // Anything else is not ours: ignored.
 }
 
 void CControlUI::OnInit() {}
+
+std::wstring CControlUI::GetAccessibleName() const {
+    if (!m_accName.empty())
+        return m_accName;
+    const std::wstring text = GetText();
+    return text.empty() ? m_toolTip : text;
+}
+
+bool CControlUI::IsShown() const {
+    for (const CControlUI* c = this; c != nullptr; c = c->GetParent()) {
+        if (!c->IsVisible())
+            return false;
+    }
+    return true;
+}
 
 void CControlUI::Event(ControlEvent& event) {
     OnEvent(event);

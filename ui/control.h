@@ -98,6 +98,26 @@ class CControlUI {
     // Raises "click"; false when the control cannot be activated.
     virtual bool Activate();
 
+    // Keyboard: whether Tab stops here, and what the control does when Tab
+    // brought the focus (the edit starts editing).
+    virtual bool IsKeyboardFocusable() const { return false; }
+    virtual void OnKeyboardFocus() {}
+
+    // What a screen reader is told. Role 0: the control is not shown to it.
+    // "accname" and "accrole" of the layout name what only an image shows.
+    virtual LONG GetAccessibleRole() const { return 0; }
+    virtual std::wstring GetAccessibleName() const;
+    virtual std::wstring GetAccessibleValue() const { return std::wstring(); }
+    // STATE_SYSTEM_ bits of the control's own (checked); the paint manager
+    // adds focus, visibility and availability.
+    virtual DWORD GetAccessibleState() const { return 0; }
+    virtual const wchar_t* GetAccessibleAction() const { return nullptr; }
+    // Does what the default action names, as a click would.
+    virtual bool DoAccessibleAction() { return Activate(); }
+    const std::wstring& GetAccessibleRoleAttribute() const { return m_accRole; }
+    // Visible, and so are all its parents.
+    bool IsShown() const;
+
     // Called by the paint manager when the control gets or loses the focus.
     void SetFocusFlag(bool focused) { m_focused = focused; }
 
@@ -119,6 +139,8 @@ class CControlUI {
     std::wstring m_text;
     std::wstring m_toolTip;
     std::wstring m_bkImage;
+    std::wstring m_accName;
+    std::wstring m_accRole;
     RECT m_rect{};
     RECT m_floatRect{};
     SIZE m_fixedSize{};

@@ -1,5 +1,8 @@
 # Framework and controls: windows, paint manager, controls, layout builder.
 list(APPEND UI_CORE_SOURCES
+    accessibility/accessibleclient.cpp
+    accessibility/accessibleelements.cpp
+    accessibility/accessibleevents.cpp
     attributes.cpp
     button.cpp
     control.cpp

@@ -39,6 +39,8 @@ void ApplyWindowAttributes(const pugi::xml_node& root, CPaintManagerUI* pm) {
             pm->SetInitialSize(sz.cx, sz.cy);
         } else if (name == "caption") {
             pm->SetCaptionArea(ParseRect(value.c_str()));
+        } else if (name == "accrole") {
+            pm->SetDialogWindow(value == L"dialog");
         } else if (name == "roundcorner") {
             const SIZE sz = ParseSize(value.c_str());
             pm->SetCornerSize(sz.cx, sz.cy);

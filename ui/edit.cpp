@@ -1,5 +1,7 @@
 #include "ui/edit.h"
 
+#include <oleacc.h>
+
 #include <algorithm>
 
 #include "ui/attributes.h"
@@ -95,6 +97,14 @@ void CEditUI::SetAttribute(const wchar_t* attribute, const wchar_t* value) {
     } else {
         CLabelUI::SetAttribute(attribute, value);
     }
+}
+
+LONG CEditUI::GetAccessibleRole() const {
+    return ROLE_SYSTEM_TEXT;
+}
+
+std::wstring CEditUI::GetAccessibleName() const {
+    return m_accName.empty() ? m_toolTip : m_accName;
 }
 
 void CEditUI::StartEditing() {

@@ -18,6 +18,14 @@ class CEditUI : public CLabelUI {
 
     // While typing, the native window's text.
     std::wstring GetText() const override;
+    LONG GetAccessibleRole() const override;
+    // Its text is its value; the name comes from the layout or the tool tip.
+    std::wstring GetAccessibleName() const override;
+    std::wstring GetAccessibleValue() const override { return GetText(); }
+    DWORD GetAccessibleState() const override { return 0; }
+    const wchar_t* GetAccessibleAction() const override { return nullptr; }
+    bool IsKeyboardFocusable() const override { return true; }
+    void OnKeyboardFocus() override { StartEditing(); }
     DWORD GetNativeBkColor() const { return m_nativeBkColor; }
     void SetNativeBkColor(DWORD argb) { m_nativeBkColor = argb; }
     int GetMaxChar() const { return m_maxChars; }

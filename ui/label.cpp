@@ -1,10 +1,20 @@
 #include "ui/label.h"
 
+#include <oleacc.h>
+
 #include "ui/attributes.h"
 #include "ui/paintmanager.h"
 #include "ui/renderer.h"
 
 namespace TavroLib {
+
+LONG CLabelUI::GetAccessibleRole() const {
+    return ROLE_SYSTEM_STATICTEXT;
+}
+
+DWORD CLabelUI::GetAccessibleState() const {
+    return STATE_SYSTEM_READONLY;
+}
 
 std::wstring CLabelUI::GetTypeName() const {
     return L"LabelUI";

@@ -7,7 +7,9 @@ namespace TavroLib {
 
 class CLabelUI : public CControlUI {
   public:
-    std::wstring GetTypeName() const override;  // "LabelUI"
+    std::wstring GetTypeName() const override;
+    LONG GetAccessibleRole() const override;    // static text
+    DWORD GetAccessibleState() const override;  // "LabelUI"
 
     // 0xAARRGGBB; the alpha byte is ignored when drawing. Invalidates.
     void SetTextColor(DWORD argb);

@@ -106,7 +106,8 @@ LRESULT CALLBACK CNativeEdit::SubclassProc(HWND hWnd, UINT uMsg, WPARAM wParam, 
                 self->Finish();
             return 0;
         case WM_KEYDOWN:
-            if (wParam == VK_RETURN && self->m_owner != nullptr && self->m_owner->GetPaintManager()) {
+            if (wParam == VK_RETURN && self->m_owner != nullptr &&
+                self->m_owner->GetPaintManager()) {
                 self->m_owner->GetPaintManager()->SendNotification(self->m_owner, kNotifyReturn);
                 return 0;
             }

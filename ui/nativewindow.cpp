@@ -1,5 +1,7 @@
 #include "ui/nativewindow.h"
 
+#include "util/com_scope.h"
+
 #include "ui/paintmanager.h"
 
 namespace TavroLib {
@@ -128,6 +130,9 @@ UINT CWindowWnd::ShowModal() {
     if (m_hWnd == nullptr || !::IsWindow(m_hWnd))
         return 0;
     m_closeCode = 0;
+    // Screen readers reach the window's objects through COM, served by
+    // this loop: the thread needs an apartment while it runs.
+    vorn::ComApartment apartment;
     HWND owner = ::GetWindow(m_hWnd, GW_OWNER);
     m_shown = true;
     ::ShowWindow(m_hWnd, SW_SHOWNORMAL);

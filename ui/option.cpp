@@ -1,5 +1,7 @@
 #include "ui/option.h"
 
+#include <oleacc.h>
+
 #include "ui/attributes.h"
 #include "ui/paintmanager.h"
 
@@ -14,8 +16,22 @@ void COptionUI::SetSelected(bool selected, bool notify) {
         return;
     m_selected = selected;
     Invalidate();
+    if (m_manager != nullptr)
+        m_manager->QueueAccessibleEvent(this, AccessibleChange::State);
     if (notify && m_manager != nullptr)
         m_manager->SendNotification(this, kNotifySelectChanged);
+}
+
+LONG COptionUI::GetAccessibleRole() const {
+    return ROLE_SYSTEM_CHECKBUTTON;
+}
+
+DWORD COptionUI::GetAccessibleState() const {
+    return CButtonUI::GetAccessibleState() | (m_selected ? STATE_SYSTEM_CHECKED : 0);
+}
+
+const wchar_t* COptionUI::GetAccessibleAction() const {
+    return m_selected ? L"Uncheck" : L"Check";
 }
 
 bool COptionUI::Activate() {

@@ -10,6 +10,9 @@ class COptionUI : public CButtonUI {
     std::wstring GetTypeName() const override;  // "OptionUI"
 
     bool IsSelected() const { return m_selected; }
+    LONG GetAccessibleRole() const override;  // a check box
+    DWORD GetAccessibleState() const override;
+    const wchar_t* GetAccessibleAction() const override;
     // Raises "selectchanged" when the state changes and notify is set.
     void SetSelected(bool selected, bool notify = true);
 

@@ -1,10 +1,14 @@
 #include "ui/paintmanager.h"
 
+#include <oleacc.h>
+
 #include <windowsx.h>
 
 #include <algorithm>
 #include <mutex>
 
+#include "ui/accessibility/accessibleclient.h"
+#include "ui/accessibility/accessibleelements.h"
 #include "ui/imagedecoder.h"
 #include "ui/attributes.h"
 #include "ui/control.h"
@@ -18,6 +22,9 @@ namespace {
 constexpr int kMaxFonts = 256;
 constexpr int kMaxFontSize = 500;
 constexpr int kToolTipWidth = 400;
+// The focus mark: the outline colour of the skin's edit, two units out.
+constexpr DWORD kFocusMarkColor = 0xFF4492DF;
+constexpr int kFocusMarkGap = 2;
 
 struct Globals {
     std::mutex lock;
@@ -86,6 +93,7 @@ ControlEvent MakeEvent(InputEvent type, CControlUI* sender, POINT pt, WPARAM wPa
 CPaintManagerUI::CPaintManagerUI() = default;
 
 CPaintManagerUI::~CPaintManagerUI() {
+    ReleaseAccessible();
     UnregisterManager(this);
     RemoveAllTimers();
     HideToolTip();
@@ -374,6 +382,7 @@ void CPaintManagerUI::ForgetControl(CControlUI* control) {
         return;
     if (m_focus == control)
         m_focus = nullptr;
+    m_accEvents.Forget(control);
     if (m_hover == control)
         m_hover = nullptr;
     if (m_pressed == control)
@@ -431,6 +440,7 @@ void CPaintManagerUI::SetFocus(CControlUI* control) {
         ::SetFocus(m_window);
     if (control == m_focus)
         return;
+    InvalidateFocusMark();
     if (CControlUI* old = m_focus) {
         m_focus = nullptr;
         old->SetFocusFlag(false);
@@ -442,9 +452,80 @@ void CPaintManagerUI::SetFocus(CControlUI* control) {
         return;
     m_focus = control;
     control->SetFocusFlag(true);
+    InvalidateFocusMark();
+    QueueAccessibleEvent(control, AccessibleChange::Focus);
     ControlEvent e = MakeEvent(InputEvent::SetFocus, control, m_lastMouse);
     control->Event(e);
     SendNotification(control, kNotifySetFocus);
+}
+
+void CPaintManagerUI::FocusByKeyboard(CControlUI* control) {
+    if (control == nullptr)
+        return;
+    if (!m_focusMark) {
+        m_focusMark = true;
+        InvalidateFocusMark();
+    }
+    SetFocus(control);
+    if (m_focus == control)
+        control->OnKeyboardFocus();
+}
+
+bool CPaintManagerUI::MoveFocusByKey(bool backward) {
+    CControlUI* next = NextFocusStop(m_root, m_focus, backward);
+    if (next == nullptr)
+        return false;
+    FocusByKeyboard(next);
+    return true;
+}
+
+void CPaintManagerUI::QueueAccessibleEvent(CControlUI* control, AccessibleChange change) {
+    if (control != nullptr && m_window != nullptr)
+        m_accEvents.Add(control, change);
+}
+
+RECT CPaintManagerUI::FocusMarkRect(const CControlUI* control) const {
+    RECT rc = control->GetPos();
+    ::InflateRect(&rc, kFocusMarkGap + 1, kFocusMarkGap + 1);
+    return rc;
+}
+
+void CPaintManagerUI::InvalidateFocusMark() {
+    if (m_focusMark && m_focus != nullptr) {
+        RECT rc = FocusMarkRect(m_focus);
+        ::InflateRect(&rc, 1, 1);  // the outline's smoothed edge
+        Invalidate(rc);
+    }
+}
+
+void CPaintManagerUI::PaintFocusMark(PaintContext& ctx) {
+    if (!m_focusMark || m_focus == nullptr || !m_focus->IsShown() ||
+        !m_focus->IsKeyboardFocusable())
+        return;
+    // The skin's outline colour, a little outside the control.
+    Render::DrawBorder(ctx, FocusMarkRect(m_focus), 1, kFocusMarkColor, SIZE{4, 4});
+}
+
+LRESULT CPaintManagerUI::AnswerAccessibleObject(WPARAM wParam, LPARAM lParam, bool& handled) {
+    handled = false;
+    if (static_cast<LONG>(lParam) != OBJID_CLIENT || m_window == nullptr)
+        return 0;
+    if (m_accessible == nullptr)
+        m_accessible = new AccessibleClient(m_window, this);
+    const LRESULT result = ::LresultFromObject(IID_IAccessible, wParam, m_accessible);
+    // Without COM on this thread the system's plain object answers instead.
+    handled = result >= 0;
+    return result;
+}
+
+void CPaintManagerUI::ReleaseAccessible() {
+    if (m_accessible == nullptr)
+        return;
+    AccessibleClient* object = m_accessible;
+    m_accessible = nullptr;
+    object->Detach();
+    ::CoDisconnectObject(object, 0);
+    object->Release();
 }
 
 bool CPaintManagerUI::SetTimer(CControlUI* control, UINT timerId, UINT elapse) {
@@ -569,7 +650,13 @@ bool CPaintManagerUI::PreTranslate(const MSG* msg) {
     if (pm == nullptr)
         return false;
     LRESULT lRes = 0;
-    return pm->FilterMessage(msg->message, msg->wParam, msg->lParam, lRes);
+    if (pm->FilterMessage(msg->message, msg->wParam, msg->lParam, lRes))
+        return true;
+    // Tab moves between the controls, from the edit's own window as well.
+    if (msg->message == WM_KEYDOWN && msg->wParam == VK_TAB && ::GetKeyState(VK_CONTROL) >= 0 &&
+        ::GetKeyState(VK_MENU) >= 0)
+        return pm->MoveFocusByKey(::GetKeyState(VK_SHIFT) < 0);
+    return false;
 }
 
 void CPaintManagerUI::EnsureBackBuffer(int width, int height) {
@@ -632,6 +719,7 @@ void CPaintManagerUI::PaintTo(HDC hdc, const RECT& rcPaint, int width, int heigh
                      SIZE{0, 0});
     if (m_root != nullptr)
         m_root->Paint(ctx, m_scale.ToLogicalCover(rcPaint));
+    PaintFocusMark(ctx);
     graphics.Flush(Gdiplus::FlushIntentionSync);
 }
 
@@ -743,9 +831,19 @@ bool CPaintManagerUI::MessageHandler(UINT uMsg, WPARAM wParam, LPARAM lParam, LR
                 }
             }
             ::EndPaint(m_window, &ps);
+            m_accEvents.Flush(m_window, m_root);
             lRes = 0;
             return true;
         }
+        case WM_GETOBJECT: {
+            bool handled = false;
+            lRes = AnswerAccessibleObject(wParam, lParam, handled);
+            return handled;
+        }
+        case WM_SHOWWINDOW:
+            if (wParam != 0 && m_dialogWindow)
+                ::NotifyWinEvent(EVENT_SYSTEM_DIALOGSTART, m_window, OBJID_WINDOW, CHILDID_SELF);
+            return false;
         case WM_PRINTCLIENT: {
             std::vector<uint32_t> pixels;
             int w = 0, h = 0;
@@ -808,6 +906,10 @@ bool CPaintManagerUI::MessageHandler(UINT uMsg, WPARAM wParam, LPARAM lParam, LR
         }
         case WM_LBUTTONDOWN:
         case WM_LBUTTONDBLCLK: {
+            if (m_focusMark) {
+                InvalidateFocusMark();
+                m_focusMark = false;  // a mouse user sees the skin as it is
+            }
             ::SetFocus(m_window);
             const POINT pt = ClientPoint(lParam);
             m_lastMouse = pt;
@@ -875,6 +977,7 @@ bool CPaintManagerUI::MessageHandler(UINT uMsg, WPARAM wParam, LPARAM lParam, LR
             return true;
         }
         case WM_DESTROY:
+            ReleaseAccessible();
             RemoveAllTimers();
             HideToolTip();
             UnregisterManager(this);

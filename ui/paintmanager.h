@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "ui/accessibility/accessibleevents.h"
 #include "ui/dpiscale.h"
 #include "ui/imagescaler.h"
 #include "ui/types.h"
@@ -20,6 +21,8 @@
 namespace TavroLib {
 
 class CControlUI;
+class AccessibleClient;
+struct PaintContext;
 
 struct FontInfo {
     HFONT handle = nullptr;  // at the window's DPI
@@ -115,6 +118,18 @@ class CPaintManagerUI {
 
     CControlUI* GetFocus() const { return m_focus; }
     void SetFocus(CControlUI* control);
+    // Focus from the keyboard (Tab) or a screen reader: the focus mark shows
+    // until the next mouse press.
+    void FocusByKeyboard(CControlUI* control);
+    // Tab and Shift+Tab; false when no control takes the focus.
+    bool MoveFocusByKey(bool backward);
+    bool ShowsFocusMark() const { return m_focusMark; }
+
+    // Screen readers: the layout's window role ("dialog" for message
+    // windows) and changes they are told of after the next paint.
+    bool IsDialogWindow() const { return m_dialogWindow; }
+    void SetDialogWindow(bool dialog) { m_dialogWindow = dialog; }
+    void QueueAccessibleEvent(CControlUI* control, AccessibleChange change);
 
     // Timers of controls; the id is the control's own.
     bool SetTimer(CControlUI* control, UINT timerId, UINT elapse);
@@ -157,6 +172,11 @@ class CPaintManagerUI {
     void ShowToolTip(CControlUI* control);
     void HideToolTip();
     void FreeFonts();
+    RECT FocusMarkRect(const CControlUI* control) const;
+    void InvalidateFocusMark();
+    void PaintFocusMark(PaintContext& ctx);
+    LRESULT AnswerAccessibleObject(WPARAM wParam, LPARAM lParam, bool& handled);
+    void ReleaseAccessible();
     bool MakeFont(FontInfo& info) const;
     // A point of a mouse message, in layout units.
     POINT ClientPoint(LPARAM lParam) const;
@@ -187,6 +207,10 @@ class CPaintManagerUI {
     RECT m_resizeBorder{};
     RECT m_captionArea{};
     bool m_shadow = false;
+    bool m_focusMark = false;
+    bool m_dialogWindow = false;
+    AccessibleClient* m_accessible = nullptr;  // one reference while the window lives
+    AccessibleEventQueue m_accEvents;
 
     DpiScale m_scale;
     ScaledImageCache m_scaledImages;

@@ -1,5 +1,7 @@
 #include "ui/progress.h"
 
+#include <oleacc.h>
+
 #include "ui/attributes.h"
 #include "ui/paintmanager.h"
 #include "ui/renderer.h"
@@ -25,6 +27,18 @@ void CProgressUI::SetValue(int n) {
         return;
     m_value = n;
     Invalidate();
+    if (m_manager != nullptr)
+        m_manager->QueueAccessibleEvent(this, AccessibleChange::Value);
+}
+
+LONG CProgressUI::GetAccessibleRole() const {
+    return ROLE_SYSTEM_PROGRESSBAR;
+}
+
+std::wstring CProgressUI::GetAccessibleValue() const {
+    const int range = m_max - m_min;
+    const int percent = range > 0 ? (m_value - m_min) * 100 / range : 0;
+    return std::to_wstring(percent) + L"%";
 }
 
 void CProgressUI::SetForeImage(const wchar_t* image) {

@@ -12,6 +12,8 @@ class CProgressUI : public CLabelUI {
     int GetMinValue() const { return m_min; }
     int GetMaxValue() const { return m_max; }
     int GetValue() const { return m_value; }
+    LONG GetAccessibleRole() const override;
+    std::wstring GetAccessibleValue() const override;  // "42%"
     void SetMinValue(int n);
     void SetMaxValue(int n);
     // Sets n only when it differs and lies within min..max, then repaints.

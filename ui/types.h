@@ -89,6 +89,14 @@ enum class InputEvent {
     SetCursor,
 };
 
+// What changed of a control, for screen readers.
+enum class AccessibleChange {
+    Name,
+    Value,
+    State,
+    Focus,
+};
+
 struct ControlEvent {
     InputEvent type = InputEvent::MouseMove;
     CControlUI* sender = nullptr;

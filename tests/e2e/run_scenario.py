@@ -115,6 +115,9 @@ def summary(sc, result, seconds, shots):
             lines.append(f"  window {label} at {w['settled_rect'][:2]}, {span}, capture {w['shot']}")
         for inst in result.result.get("instances", []):
             lines.append(f"  {inst['name']}: {inst['how']}, exit code {inst['exit_code']}")
+        for label, tree in result.result.get("trees", {}).items():
+            lines.append(f"  accessibility tree {label} of {tree['window']}:")
+            lines += [f"    {line} at {rect}" for line, rect in zip(tree["lines"], tree["rects"])]
     for r in result.reports:
         msg = (r.get("body_json") or {}).get("event_msg", "?")
         lines.append(f"  report {msg!r} (signature {'valid' if r.get('sign_valid') else 'INVALID'})")

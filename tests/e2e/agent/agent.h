@@ -33,6 +33,13 @@ struct Instance {
     std::wstring how;  // "exited", "terminated by the plan", "ended by the agent"
 };
 
+// A window's accessibility tree: the client object, then its children.
+struct AccessTree {
+    std::wstring window;  // its class
+    std::vector<std::wstring> lines;
+    std::vector<RECT> rects;  // client pixels
+};
+
 struct StepRecord {
     Step step;
     StepResult result;
@@ -48,6 +55,7 @@ struct Agent {
     std::vector<StepRecord> records;
     std::map<std::wstring, RECT> rects;
     std::map<std::wstring, std::vector<std::wstring>> texts;
+    std::map<std::wstring, AccessTree> trees;
     std::map<std::wstring, std::wstring> shots;  // label -> file
     LabelReferences labels;
     std::vector<std::wstring> snapshotRoots;

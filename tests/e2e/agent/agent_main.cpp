@@ -108,6 +108,21 @@ void WriteObservations(JsonWriter& j, const e2e::Agent& a) {
         j.EndArray();
     }
     j.EndObject();
+    j.Key("trees").BeginObject();
+    for (const auto& [label, tree] : a.trees) {
+        j.Key(vorn::WideToUtf8(label)).BeginObject();
+        j.Key("window").String(tree.window);
+        j.Key("lines").BeginArray();
+        for (const auto& line : tree.lines)
+            j.String(line);
+        j.EndArray();
+        j.Key("rects").BeginArray();
+        for (const RECT& r : tree.rects)
+            WriteRect(j, r);
+        j.EndArray();
+        j.EndObject();
+    }
+    j.EndObject();
     j.Key("shots").BeginObject();
     for (const auto& [label, file] : a.shots)
         j.Key(vorn::WideToUtf8(label)).String(file);

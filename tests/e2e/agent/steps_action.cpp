@@ -282,11 +282,14 @@ StepResult ActionStep(Agent& agent, const Step& s, bool& known) {
     if (v == L"expect-label")
         return ExpectLabel(agent, s);
     HWND hwnd = nullptr;
-    if (v == L"click" || v == L"drag" || v == L"key" || v == L"type" || v == L"rect") {
+    if (v == L"click" || v == L"drag" || v == L"key" || v == L"type" || v == L"rect" ||
+        v == L"tree" || v == L"press") {
         hwnd = Need(agent, s.Arg(0), r);
         if (hwnd == nullptr)
             return r;
     }
+    if (v == L"tree" || v == L"press")
+        return AccessStep(agent, s, known, hwnd);
     if (v == L"click") {
         return vorn::gui::Click(hwnd, s.IntArg(1), s.IntArg(2)) ? StepResult{}
                                                                 : Fail(L"the click failed");

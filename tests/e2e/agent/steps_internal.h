@@ -14,6 +14,8 @@ StepResult ActionStep(Agent& agent, const Step& step, bool& known);
 // Stops at moments found from outside, session restarts and branches of the
 // road (steps_stop.cpp).
 StepResult StopStep(Agent& agent, const Step& step, bool& known);
+// Accessibility trees and default actions through oleacc (steps_access.cpp).
+StepResult AccessStep(Agent& agent, const Step& step, bool& known, HWND hwnd);
 // Records how a started program ended (steps_action.cpp).
 void RecordEnd(Instance& inst, const std::wstring& how);
 

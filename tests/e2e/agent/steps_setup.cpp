@@ -11,7 +11,7 @@
 
 #include "agent/steps_internal.h"
 #include "driver/gui_driver.h"
-#include "installer/comscope.h"
+#include "util/com_scope.h"
 #include "installer/resource.h"
 #include "util/path_util.h"
 #include "util/string_util.h"

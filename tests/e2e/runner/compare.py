@@ -9,6 +9,8 @@ from . import noise
 from .plan import SIGNED_COPY
 from .shelllink import LinkError, read_link
 from .reports import RUN_ID, codec_of, expected_bodies, new_run_positions
+from .layouts import accessible_rects
+from .plan import device_rect
 from .results import LOG_LINE
 
 IGNORED_CLASSES = {"tooltips_class32"}
@@ -190,6 +192,28 @@ def check_rects_and_texts(sc, run, ph, diffs):
         for text in ph(wanted):
             if got is None or text not in got:
                 diffs.add("texts", f"{label}: expected the text {text!r} among {got!r}")
+
+
+def check_trees(cfg, sc, run, diffs):
+    """Each accessibility tree the agent read: its lines as the scenario
+    expects them, and its children where the window's layout puts the
+    controls, at the display's scale."""
+    trees = (run.result or {}).get("trees", {})
+    for label, wanted in sc.expect.get("trees", {}).items():
+        got = trees.get(label, {}).get("lines")
+        if got is None:
+            diffs.add("trees", f"{label}: no tree was read")
+        elif got != wanted:
+            diffs.add("trees", f"{label}: the tree reads\n    " + "\n    ".join(got))
+    for label, tree in trees.items():
+        expected = [device_rect(r, sc.dpi) for r in accessible_rects(cfg.skin_dir, tree["window"])]
+        got = tree["rects"][1:]
+        if len(got) != len(expected):
+            diffs.add("trees", f"{label}: {len(got)} children, the layout has {len(expected)} controls")
+            continue
+        for i, (g, e) in enumerate(zip(got, expected), 1):
+            if g != e:
+                diffs.add("trees", f"{label}: child {i} at {g}, the layout puts it at {e}")
 
 
 # --- services and outside programs -------------------------------------------
@@ -513,6 +537,7 @@ def compare(cfg, sc, run, plan):
     check_codepage(sc, run, diffs)
     check_windows(sc, run, diffs)
     check_rects_and_texts(sc, run, ph, diffs)
+    check_trees(cfg, sc, run, diffs)
     check_reports(cfg, sc, run, diffs)
     check_urls_and_programs(sc, run, ph, diffs)
     check_children(sc, run, diffs)

@@ -35,6 +35,24 @@ def control_rect(skin_dir, window_class, control):
     raise LayoutError(f"{os.path.basename(path)} has no control named {control!r} with a position")
 
 
+# Controls a screen reader is shown, by layout element.
+ACCESSIBLE_ELEMENTS = {"Button", "Option", "Edit", "Label", "Progress"}
+
+
+def accessible_rects(skin_dir, window_class):
+    """The positions of the controls of the window's accessibility tree, in
+    layout order."""
+    path = layout_file(skin_dir, window_class)
+    with open(path, encoding="utf-8") as f:
+        text = f.read()
+    rects = []
+    for tag, attrs in TAG.findall(text):
+        if tag in ACCESSIBLE_ELEMENTS:
+            values = dict(ATTR.findall(attrs))
+            rects.append([int(p) for p in values.get("pos", "0,0,0,0").split(",")])
+    return rects
+
+
 def control_centre(skin_dir, window_class, control):
     left, top, right, bottom = control_rect(skin_dir, window_class, control)
     return (left + right) // 2, (top + bottom) // 2

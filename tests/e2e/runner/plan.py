@@ -197,7 +197,7 @@ def _action(plan, cfg, step, where, action):
         a, b = plan.point(_point(step, "from", where)), plan.point(_point(step, "to", where))
         plan.add(where, "wait", value, wait_ms)
         plan.add(where, "drag", value, *a, *b)
-    elif action in ("key", "type"):
+    elif action in ("key", "type", "press"):
         cls = _window(step, where)
         plan.add(where, "wait", cls, wait_ms)
         plan.add(where, action, cls, value)
@@ -209,7 +209,7 @@ def _action(plan, cfg, step, where, action):
         area = plan.point([int(v) for v in step.get("area", [0, 0, 0, 0])])
         plan.add(where, "film", cls, value, int(step.get("every", 250)),
                  int(step.get("within", 120000)), int(step.get("gap", 0)), *area)
-    elif action in ("shot", "rect", "texts"):
+    elif action in ("shot", "rect", "texts", "tree"):
         cls = _window(step, where)
         if cls != "screen":
             plan.add(where, "wait", cls, wait_ms)

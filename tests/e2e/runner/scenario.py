@@ -23,7 +23,7 @@ DPI_RANGE = (96, 192)
 MACHINE_PROXY_KEYS = {"server", "bypass", "script", "detect"}
 SERVICE_PROXY_KEYS = {"port", "direct", "refuse_connect", "auth", "script"}
 DRIVE_KINDS = {"fixed", "tmpfs", "folder"}
-ACTIONS = {"wait", "click", "drag", "key", "type", "sleep", "shot", "film", "rect", "texts",
+ACTIONS = {"wait", "click", "drag", "key", "type", "sleep", "shot", "film", "rect", "texts", "tree", "press",
            "expect_message", "open", "gone", "launch", "exit", "terminate", "stop", "branch",
            "set_registry"}
 MODIFIERS = {"window", "at", "from", "to", "timeout", "within", "every", "gap", "area", "args",
@@ -35,7 +35,7 @@ STOP_KINDS = {"process", "session"}
 NOT_ON_A_BRANCH = {"launch", "exit", "terminate", "stop", "branch"}
 EXPECT_KEYS = {"exit_code", "exit_codes", "windows", "window", "reports", "urls", "programs",
                "children", "requests", "log", "log_absent", "registry", "files", "temp_files",
-               "rects", "texts", "ansi_codepage", "proxied", "lost_registry"}
+               "rects", "texts", "trees", "ansi_codepage", "proxied", "lost_registry"}
 # language_TERRITORY.CHARSET, as glibc's localedef makes them
 LOCALE = re.compile(r"[a-z]{2,3}_[A-Z]{2}\.[A-Za-z0-9-]+")
 WINDOW_KEYS = {"min_open_ms", "max_open_ms", "size", "title", "at", "moved", "centred"}

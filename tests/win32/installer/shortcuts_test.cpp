@@ -3,7 +3,7 @@
 #include <shlobj.h>
 #include <shobjidl.h>
 
-#include "installer/comscope.h"
+#include "util/com_scope.h"
 #include "installer/shortcuts.h"
 #include "installer/uihelp.h"
 #include "support/test_support.h"

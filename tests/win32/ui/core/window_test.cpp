@@ -1,6 +1,8 @@
 // Skinned windows on the display: close codes, keys, notifications, the task
-// channel, the archive, hit testing, painting, and the load-failure exit.
+// channel, the archive, hit testing, painting, the load-failure exit, and the
+// ways without a mouse (keyboard, screen readers).
 #include <gtest/gtest.h>
+#include <oleacc.h>
 
 #include <algorithm>
 #include <string>
@@ -11,6 +13,7 @@
 #include "ui/toolkit.h"
 #include "ui/zipresource.h"
 #include "ui_test_util.h"
+#include "util/com_scope.h"
 #include "util/win_handle.h"
 
 using namespace TavroLib;
@@ -857,6 +860,133 @@ TEST_F(UiWindow, TextSetOnAnOpenEditShowsInItsNativeWindow) {
     ::SetWindowTextW(native, L"typed again");
     edit->SetText(L"C:\\Vorn\\");  // the same as the control's text, not as what is shown
     EXPECT_EQ(L"C:\\Vorn\\", shown());
+    w.Close(8);
+    EXPECT_EQ(8u, w.ShowModal());
+}
+
+namespace {
+
+std::vector<std::pair<DWORD, LONG>> g_winEvents;
+
+void CALLBACK RecordWinEvent(HWINEVENTHOOK, DWORD event, HWND, LONG idObject, LONG idChild, DWORD,
+                             DWORD) {
+    if (idObject == OBJID_CLIENT)
+        g_winEvents.emplace_back(event, idChild);
+}
+
+VARIANT ChildId(LONG id) {
+    VARIANT v;
+    ::VariantInit(&v);
+    v.vt = VT_I4;
+    v.lVal = id;
+    return v;
+}
+
+std::wstring AccName(IAccessible* acc, LONG id) {
+    BSTR name = nullptr;
+    acc->get_accName(ChildId(id), &name);
+    std::wstring s = name != nullptr ? name : L"";
+    ::SysFreeString(name);
+    return s;
+}
+
+}  // namespace
+
+// Without a mouse: Tab goes round the shown controls in layout order and Space
+// presses and ticks; a screen reader reads the same controls through oleacc,
+// and their default actions do what clicks do. Changes are told once a paint.
+TEST_F(UiWindow, KeyboardAndScreenReaderReachEveryControl) {
+    vorn::ComApartment com;
+    TestWnd w;
+    ASSERT_NE(nullptr, w.Make());
+    HWND h = w.GetHandle();
+    CPaintManagerUI& pm = w.GetPaintManager();
+    uitest::Pump(300);
+    w.Find<CLabelUI>(L"lbl2")->SetVisible(false);  // not read as gone
+    std::vector<std::wstring> stops;
+    for (int i = 0; i < 5; ++i) {
+        HWND focus = ::GetFocus();
+        PostKey(focus != nullptr ? focus : h, VK_TAB);
+        uitest::Pump(150);
+        stops.push_back(pm.GetFocus() != nullptr ? pm.GetFocus()->GetName() : L"-");
+    }
+    EXPECT_EQ((std::vector<std::wstring>{L"closebtn", L"btn", L"opt", L"edit", L"closebtn"}),
+              stops);
+    EXPECT_TRUE(pm.ShowsFocusMark());
+    PostKey(h, VK_TAB);
+    PostKey(h, VK_SPACE);
+    uitest::Pump(150);
+    PostKey(h, VK_TAB);
+    PostKey(h, VK_SPACE);
+    uitest::Pump(150);
+    EXPECT_TRUE(w.Find<COptionUI>(L"opt")->IsSelected());
+    EXPECT_EQ((std::vector<std::wstring>{L"notify:click:btn", L"notify:click:opt",
+                                         L"notify:selectchanged:opt"}),
+              w.log);
+    w.Click(L"btn");
+    uitest::Pump(150);
+    EXPECT_FALSE(pm.ShowsFocusMark());  // a mouse user sees the skin as it is
+
+    IAccessible* acc = nullptr;
+    ASSERT_EQ(S_OK, ::AccessibleObjectFromWindow(h, static_cast<DWORD>(OBJID_CLIENT),
+                                                 IID_IAccessible, reinterpret_cast<void**>(&acc)));
+    long count = 0;
+    acc->get_accChildCount(&count);
+    const struct {
+        const wchar_t* name;
+        LONG role;
+        DWORD state;
+    } kTree[] = {
+        {L"关闭", ROLE_SYSTEM_PUSHBUTTON, STATE_SYSTEM_FOCUSABLE},
+        {L"按钮", ROLE_SYSTEM_PUSHBUTTON, STATE_SYSTEM_FOCUSABLE | STATE_SYSTEM_FOCUSED},
+        {L"白色文字 White", ROLE_SYSTEM_STATICTEXT, STATE_SYSTEM_READONLY},
+        {L"右", ROLE_SYSTEM_STATICTEXT, STATE_SYSTEM_READONLY | STATE_SYSTEM_INVISIBLE},
+        {L"", ROLE_SYSTEM_CHECKBUTTON, STATE_SYSTEM_FOCUSABLE | STATE_SYSTEM_CHECKED},
+        {L"", ROLE_SYSTEM_TEXT, STATE_SYSTEM_FOCUSABLE},
+        {L"", ROLE_SYSTEM_PROGRESSBAR, STATE_SYSTEM_READONLY},
+    };
+    ASSERT_EQ(static_cast<long>(std::size(kTree)), count);
+    for (LONG id = 1; id <= count; ++id) {
+        const auto& want = kTree[id - 1];
+        VARIANT role, state;
+        acc->get_accRole(ChildId(id), &role);
+        acc->get_accState(ChildId(id), &state);
+        EXPECT_EQ(want.name, AccName(acc, id)) << id;
+        EXPECT_EQ(want.role, role.lVal) << id;
+        EXPECT_EQ(want.state, static_cast<DWORD>(state.lVal) & ~STATE_SYSTEM_HOTTRACKED) << id;
+    }
+    long x = 0, y = 0, cx = 0, cy = 0;
+    acc->accLocation(&x, &y, &cx, &cy, ChildId(2));
+    POINT origin{0, 0};
+    ::ClientToScreen(h, &origin);
+    EXPECT_EQ((std::vector<long>{origin.x + 20, origin.y + 80, 100, 30}),
+              (std::vector<long>{x, y, cx, cy}));
+    VARIANT hit;
+    acc->accHitTest(origin.x + 225, origin.y + 85, &hit);
+    EXPECT_EQ(5, hit.lVal);
+
+    // The default action goes the way of a click: unticked, as its report says.
+    EXPECT_EQ(S_OK, acc->accDoDefaultAction(ChildId(5)));
+    uitest::Pump(150);
+    EXPECT_FALSE(w.Find<COptionUI>(L"opt")->IsSelected());
+    EXPECT_EQ(L"notify:selectchanged:opt", w.log.back());
+
+    HWINEVENTHOOK hook =
+        ::SetWinEventHook(EVENT_OBJECT_FOCUS, EVENT_OBJECT_VALUECHANGE, nullptr, RecordWinEvent,
+                          ::GetCurrentProcessId(), 0, WINEVENT_OUTOFCONTEXT);
+    g_winEvents.clear();
+    for (int v = 1; v <= 50; ++v)
+        w.Find<CProgressUI>(L"prog")->SetValue(v);
+    uitest::Pump(300);
+    ::UnhookWinEvent(hook);
+    EXPECT_EQ(1, std::count(g_winEvents.begin(), g_winEvents.end(),
+                            std::make_pair(static_cast<DWORD>(EVENT_OBJECT_VALUECHANGE), 7L)));
+    BSTR value = nullptr;
+    acc->get_accValue(ChildId(7), &value);
+    EXPECT_STREQ(L"50%", value);
+    ::SysFreeString(value);
+    acc->Release();
+
     w.Close(8);
     EXPECT_EQ(8u, w.ShowModal());
 }
