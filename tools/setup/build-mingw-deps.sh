@@ -46,12 +46,15 @@ OPENSSL_OPTIONS=(no-shared no-tests no-module no-legacy no-engine no-dso
   no-sm2 no-sm3 no-sm4 no-srp no-srtp no-ssl-trace no-ts no-whirlpool)
 
 # Signature of how a package is built: the shell functions that build it, the
-# variables they take their flags from, and the compiler. A change to any of
-# them rebuilds the package, also in caches that other machines filled.
-config_signature() {  # function and variable names...
+# variables they take their flags from, files they apply (patches), and the
+# compiler. A change to any of them rebuilds the package, also in caches that
+# other machines filled.
+config_signature() {  # function names, variable names, file paths...
   local n
   { for n in "$@"; do
-      if declare -F "$n" > /dev/null; then declare -f "$n"; else declare -p "$n"; fi
+      if declare -F "$n" > /dev/null; then declare -f "$n"
+      elif [ -f "$n" ]; then cat "$n"
+      else declare -p "$n"; fi
     done
     "$CC" --version | head -n1; } | sha256sum | cut -c1-16
 }
