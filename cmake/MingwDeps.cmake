@@ -17,6 +17,8 @@ _vorn_static(dep_ssl openssl libssl.a)
 set_property(TARGET dep_ssl PROPERTY INTERFACE_LINK_LIBRARIES dep_crypto)
 _vorn_static(dep_jsoncpp jsoncpp libjsoncpp.a)
 _vorn_static(dep_cjson cjson libcjson.a)
+# Built so; without it the header would export cJSON from the executable.
+set_property(TARGET dep_cjson PROPERTY INTERFACE_COMPILE_DEFINITIONS CJSON_HIDE_SYMBOLS)
 _vorn_static(dep_pugixml pugixml libpugixml.a)
 _vorn_static(dep_lzma7z lzma7z liblzma7z.a)
 set_property(TARGET dep_lzma7z PROPERTY INTERFACE_INCLUDE_DIRECTORIES ${_deps}/lzma7z/include/lzma7z)
@@ -34,6 +36,9 @@ set_target_properties(dep_httplib PROPERTIES
 # Every Windows binary: static runtime, no DLL beside the executable.
 add_compile_definitions(UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601 WINVER=0x0601)
 add_link_options(-static -static-libgcc -static-libstdc++)
+# The C libraries are built with a section per function and datum and without
+# unwind tables: the linker keeps only what is used.
+add_link_options(-Wl,--gc-sections)
 # 64-bit images are large-address aware already, and x86_64 ld rejects the flag.
 if(CMAKE_SIZEOF_VOID_P EQUAL 4)
   add_link_options(-Wl,--large-address-aware)

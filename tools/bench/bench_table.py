@@ -187,8 +187,8 @@ def main():
     sizes = pick(rows, "size")
     if sizes:
         s = sizes[-1]
-        t.row("VeltoInstaller.exe, MiB", [s["installer_bytes"] / MIB], target="≤ 5 MiB",
-              met=s["installer_bytes"] <= 5 * MIB, digits=2)
+        t.row("VeltoInstaller.exe, MiB", [s["installer_bytes"] / MIB], target="≤ 3 MiB",
+              met=s["installer_bytes"] <= 3 * MIB, digits=2)
         t.row("skin archive, MiB", [s["skin_bytes"] / MIB], target="≤ 1.5 MiB",
               met=s["skin_bytes"] <= 1.5 * MIB, digits=2)
 

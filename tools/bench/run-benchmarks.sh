@@ -165,6 +165,9 @@ PY
 fi
 
 if wanted sizes; then
+  echo "== sizes: where the bytes of VeltoInstaller.exe go (KiB, from the linker's map)"
+  python3 "$here/size-map.py" "$tree/VeltoInstaller.map" "$bin/VeltoInstaller.exe"
+  python3 "$here/size-map.py" --figures "$tree/VeltoInstaller.map" >> "$figures"
   echo "size installer_bytes=$(stat -c %s "$bin/VeltoInstaller.exe") skin_bytes=$(stat -c %s "$tree/generated/res/skin.zip")" \
     | tee -a "$figures"
 fi

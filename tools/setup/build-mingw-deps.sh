@@ -1,16 +1,17 @@
 #!/bin/bash
 # Fetches the Debian source packages of the third-party libraries and builds
 # them for mingw into a cache outside the repository, for each target named
-# (i686, x86_64; default i686). A package is rebuilt only when the version to
-# use differs from the one cached for that target, or when our own patches to
-# it (tools/setup/patches/<package>/*.patch, applied after Debian's, in name
-# order) changed.
+# (i686, x86_64; default i686). A package is rebuilt when the version to use,
+# the way this script builds it, or our own patches to it
+# (tools/setup/patches/<package>/*.patch, applied after Debian's, in name
+# order) differ from what is cached for that target.
 #   build-mingw-deps.sh [i686] [x86_64]
 #
 # Layout of the cache ($VORN_DEPS_DIR, default /var/cache/vorn-deps):
 #   src/<package>-<version>/tree                 unpacked sources, shared by the targets
 #   <triple>/<package>/{include,lib}             built libraries and headers
-#   <triple>/stamps/<package>                    the Debian version built
+#   <triple>/stamps/<package>                    the Debian version built and the
+#                                                signature of its build configuration
 #   <triple>/stamps/<package>.patches            digest of our own patches applied to it
 #   <triple>/versions.txt                        summary of what was built
 set -euo pipefail
@@ -21,6 +22,46 @@ JOBS=$(nproc)
 mkdir -p "$CACHE/src"
 
 log() { echo "build-mingw-deps: $*"; }
+
+# The C libraries are optimised for size, with one section per function and
+# datum so that the linker drops what the installer never calls, and without
+# unwind tables: no C++ exception passes through them (the callbacks they make
+# into our code do not throw). The 7z decoder stays optimised for speed, and
+# keeps its zero-filled tables in .bss (on PE, -fdata-sections puts them in
+# .data$ sections, which take room in the file).
+C_FLAGS=(-Os -ffunction-sections -fdata-sections -fno-asynchronous-unwind-tables -fno-unwind-tables)
+LZMA_FLAGS=(-O2 -fno-data-sections)
+# C++ libraries keep their unwind tables: exceptions pass through them. They
+# carry link-time optimisation data beside their machine code for the
+# installer's link (cmake/ProductSize.cmake); other programs link the code.
+CXX_FLAGS=(-Os -ffunction-sections -fdata-sections -flto -ffat-lto-objects)
+
+# OpenSSL for what a TLS 1.2 and 1.3 client needs. Everything that the default
+# ClientHello offers stays (its cipher suites, groups and signature algorithms,
+# DHE and DSA among them, TLS 1.0 to 1.3), so that servers see the same
+# handshake; gone are the protocols, ciphers and formats that a client never
+# uses, the deprecated APIs, the error texts and the configuration file that
+# would be looked for in the build's prefix at run time.
+OPENSSL_OPTIONS=(no-shared no-tests no-module no-legacy no-engine no-dso
+  no-deprecated no-autoload-config no-err no-filenames no-ui-console no-async
+  no-aria no-bf no-blake2 no-camellia no-cast no-cmac no-cmp no-cms no-comp no-ct no-des
+  no-dgram no-ec2m no-gost no-idea no-md4 no-mdc2 no-multiblock no-nextprotoneg no-ocb
+  no-ocsp no-psk no-rc2 no-rc4 no-rfc3779 no-rmd160 no-scrypt no-seed no-siphash no-siv
+  no-sm2 no-sm3 no-sm4 no-srp no-srtp no-ssl-trace no-ts no-whirlpool)
+
+# Signature of how a package is built: the shell functions that build it, the
+# variables they take their flags from, files they apply (patches), and the
+# compiler. A change to any of them rebuilds the package, also in caches that
+# other machines filled.
+config_signature() {  # function names, variable names, file paths...
+  local n
+  { for n in "$@"; do
+      if declare -F "$n" > /dev/null; then declare -f "$n"
+      elif [ -f "$n" ]; then cat "$n"
+      else declare -p "$n"; fi
+    done
+    "$CC" --version | head -n1; } | sha256sum | cut -c1-16
+}
 
 # Versions of a source package, newest first.
 source_versions() {
@@ -87,10 +128,13 @@ apply_patches() {  # name dir
 }
 
 # Fetches the newest version that the archive serves completely, falling back to
-# older ones (the release's version). Reuses the cached build when it matches,
-# our patches included. Sets SRC (empty when the cache is current) and VERSION.
-prepare() {
+# older ones (the release's version). Reuses the cached build when version,
+# build signature and our patches match. Sets SRC (empty when the cache is
+# current), VERSION and SIGNATURE.
+prepare() {  # name, then the functions and variables of its build
   local name=$1 stamp="$STAMPS/$1" cached="" v
+  shift
+  SIGNATURE=$(config_signature "$@")
   [ -f "$stamp" ] && cached=$(cat "$stamp")
   [ "$(patches_digest "$name")" = "$(cat "$stamp.patches" 2>/dev/null)" ] || cached=""
   SRC=""; VERSION=""
@@ -101,7 +145,7 @@ prepare() {
     return 1
   fi
   for v in "${versions[@]}"; do
-    if [ "$v" = "$cached" ]; then
+    if [ "$v $SIGNATURE" = "$cached" ]; then
       VERSION=$v; log "$name $v: cached"; return 0
     fi
     if SRC=$(fetch_version "$name" "$v"); then
@@ -114,14 +158,14 @@ prepare() {
 }
 
 done_pkg() {  # name version
-  echo "$2" > "$STAMPS/$1"
+  echo "$2 $SIGNATURE" > "$STAMPS/$1"
   local digest
   digest=$(patches_digest "$1")
   if [ -n "$digest" ]; then echo "$digest" > "$STAMPS/$1.patches"; else rm -f "$STAMPS/$1.patches"; fi
 }
 
 build_openssl() {
-  prepare openssl || return 1
+  prepare openssl build_openssl OPENSSL_OPTIONS C_FLAGS || return 1
   [ -z "$SRC" ] && return 0
   local out=$PREFIX/openssl work=$PREFIX/openssl-build logs=$PREFIX/logs
   rm -rf "$out" "$work"
@@ -134,7 +178,12 @@ build_openssl() {
     if [ -f debian/patches/pic.patch ] && [ ! -f .pic-reverted ]; then
       patch -R -p1 < debian/patches/pic.patch > /dev/null
     fi
-    ./Configure "$OPENSSL_TARGET" no-shared no-tests no-module no-legacy no-engine no-dso \
+    # The 32-bit P-256 assembly carries a 150 KiB table of precomputed points;
+    # the generic code does the few P-256 operations of a handshake in a few
+    # milliseconds more.
+    sed -i 's/^\(\s*\$ECASM_x86=\).*$/\1/' crypto/ec/build.info
+    grep -q '^\s*\$ECASM_x86=$' crypto/ec/build.info
+    ./Configure "$OPENSSL_TARGET" "${OPENSSL_OPTIONS[@]}" "${C_FLAGS[@]}" \
       --cross-compile-prefix=$HOST- --prefix="$out" --libdir=lib > "$logs/openssl-configure.log" 2>&1
     make -j"$JOBS" build_libs > "$logs/openssl-build.log" 2>&1
     make install_dev > "$logs/openssl-install.log" 2>&1
@@ -144,7 +193,7 @@ build_openssl() {
 }
 
 build_httplib() {
-  prepare cpp-httplib || return 1
+  prepare cpp-httplib build_httplib || return 1
   [ -z "$SRC" ] && return 0
   local out=$PREFIX/cpp-httplib
   rm -rf "$out"; mkdir -p "$out/include"
@@ -153,7 +202,8 @@ build_httplib() {
   done_pkg cpp-httplib "$VERSION"
 }
 
-# Compiles the given sources into one static library.
+# Compiles the given sources into one static library; C with C_FLAGS, C++
+# with CXX_FLAGS, then the flags given.
 static_lib() {  # outdir libname cflags... -- sources...
   local out=$1 lib=$2; shift 2
   local flags=() srcs=()
@@ -164,8 +214,8 @@ static_lib() {  # outdir libname cflags... -- sources...
   for s in "${srcs[@]}"; do
     local o=$obj/$(basename "${s%.*}").o
     case "$s" in
-      *.c) "$CC" -O2 "${flags[@]}" -c "$s" -o "$o" ;;
-      *) "$CXX" -O2 -std=c++17 "${flags[@]}" -c "$s" -o "$o" ;;
+      *.c) "$CC" "${C_FLAGS[@]}" "${flags[@]}" -c "$s" -o "$o" ;;
+      *) "$CXX" "${CXX_FLAGS[@]}" -std=c++17 "${flags[@]}" -c "$s" -o "$o" ;;
     esac
     objs+=("$o")
   done
@@ -175,7 +225,7 @@ static_lib() {  # outdir libname cflags... -- sources...
 }
 
 build_jsoncpp() {
-  prepare libjsoncpp || return 1
+  prepare libjsoncpp build_jsoncpp static_lib C_FLAGS CXX_FLAGS || return 1
   [ -z "$SRC" ] && return 0
   local out=$PREFIX/jsoncpp
   rm -rf "$out"; mkdir -p "$out/include"
@@ -185,17 +235,18 @@ build_jsoncpp() {
 }
 
 build_cjson() {
-  prepare cjson || return 1
+  prepare cjson build_cjson static_lib C_FLAGS CXX_FLAGS || return 1
   [ -z "$SRC" ] && return 0
   local out=$PREFIX/cjson
   rm -rf "$out"; mkdir -p "$out/include/cjson"
   cp "$SRC/cJSON.h" "$out/include/cjson/"
-  static_lib "$out" libcjson.a -- "$SRC/cJSON.c"
+  # cJSON's header exports its functions from whatever links it, unless told not to.
+  static_lib "$out" libcjson.a -DCJSON_HIDE_SYMBOLS -- "$SRC/cJSON.c"
   done_pkg cjson "$VERSION"
 }
 
 build_pugixml() {
-  prepare pugixml || return 1
+  prepare pugixml build_pugixml static_lib C_FLAGS CXX_FLAGS || return 1
   [ -z "$SRC" ] && return 0
   local out=$PREFIX/pugixml
   rm -rf "$out"; mkdir -p "$out/include"
@@ -206,7 +257,7 @@ build_pugixml() {
 
 # The LZMA SDK's 7z C decoder, from the C folder of Debian's 7zip source.
 build_lzma7z() {
-  prepare 7zip || return 1
+  prepare 7zip build_lzma7z static_lib C_FLAGS CXX_FLAGS LZMA_FLAGS || return 1
   [ -z "$SRC" ] && return 0
   local out=$PREFIX/lzma7z c=$SRC/C
   rm -rf "$out"; mkdir -p "$out/include/lzma7z"
@@ -215,14 +266,14 @@ build_lzma7z() {
                Bra.c Bra86.c BraIA64.c CpuArch.c Delta.c Lzma2Dec.c LzmaDec.c Ppmd7.c Ppmd7Dec.c)
   local srcs=() f
   for f in "${files[@]}"; do srcs+=("$c/$f"); done
-  static_lib "$out" liblzma7z.a -DZ7_PPMD_SUPPORT -- "${srcs[@]}"
+  static_lib "$out" liblzma7z.a "${LZMA_FLAGS[@]}" -DZ7_PPMD_SUPPORT -- "${srcs[@]}"
   done_pkg 7zip "$VERSION"
 }
 
 # minizip (zip reading over zlib) from the contrib folder of Debian's zlib source;
 # zlib itself comes from the libz-mingw-w64-dev binary package.
 build_minizip() {
-  prepare zlib || return 1
+  prepare zlib build_minizip static_lib C_FLAGS CXX_FLAGS || return 1
   [ -z "$SRC" ] && return 0
   local out=$PREFIX/minizip m=$SRC/contrib/minizip
   rm -rf "$out"; mkdir -p "$out/include/minizip"
@@ -259,7 +310,9 @@ build_target() {  # i686 | x86_64
     echo "# Debian source versions built for $HOST"
     local p
     for p in openssl cpp-httplib libjsoncpp cjson pugixml 7zip zlib; do
-      echo "$p $(cat "$STAMPS/$p")"
+      local version _
+      read -r version _ < "$STAMPS/$p"
+      echo "$p $version"
     done
     for p in openssl cpp-httplib libjsoncpp cjson pugixml 7zip zlib; do
       local f

@@ -6,15 +6,22 @@ backgrounds and the animated movie.gif) and res/icon/velto.png.
 The output is deterministic: all randomness uses fixed seeds, so re-running
 the script reproduces the committed files byte for byte on the same Pillow.
 
-Usage:  /usr/bin/python3 tools/skingen/skingen.py [--no-movie]
+PNGs are then recompressed losslessly with zopfli (Debian's zopfli package),
+keeping their colour type; --recompress does only that, to the committed PNGs.
+
+Usage:  /usr/bin/python3 tools/skingen/skingen.py [--no-movie | --recompress]
 """
 
 import argparse
 import math
 import os
 import random
+import shutil
 import struct
+import subprocess
 import sys
+import tempfile
+import zlib
 
 from PIL import Image, ImageChops, ImageDraw, ImageFilter, ImageFont
 
@@ -190,9 +197,84 @@ def text_mask_px(size, text, size_px, offset=(0, 0), path=CJK_FONT, spacing=0,
     return mask
 
 
+def png_chunks(data):
+    chunks, i = [], 8
+    while i < len(data):
+        length, kind = struct.unpack(">I4s", data[i:i + 8])
+        chunks.append((kind, data[i + 8:i + 8 + length]))
+        i += 12 + length
+    return chunks
+
+
+def png_from_chunks(chunks):
+    out = bytearray(b"\x89PNG\r\n\x1a\n")
+    for kind, body in chunks:
+        out += struct.pack(">I", len(body)) + kind + body
+        out += struct.pack(">I", zlib.crc32(kind + body) & 0xFFFFFFFF)
+    return bytes(out)
+
+
+def colour_type(data):
+    return png_chunks(data)[0][1][8:10]  # bit depth, colour type
+
+
+def zopfli_idat(data, work):
+    """The same PNG with its filtered rows deflated by zopfli instead of zlib."""
+    chunks = png_chunks(data)
+    raw = zlib.decompress(b"".join(body for kind, body in chunks if kind == b"IDAT"))
+    rows = os.path.join(work, "rows")
+    with open(rows, "wb") as f:
+        f.write(raw)
+    deflated = subprocess.run(["zopfli", "--zlib", "-c", rows], check=True,
+                              stdout=subprocess.PIPE).stdout
+    head = [c for c in chunks if c[0] not in (b"IDAT", b"IEND")]
+    return png_from_chunks(head + [(b"IDAT", deflated), (b"IEND", b"")])
+
+
+def recompress_png(path):
+    """Rewrites PATH smaller with zopfli when the decoded pixels stay the same.
+
+    The colour type stays, so the toolkit's decoder (GDI+) gets the format it
+    got before: zopflipng's result counts only where it keeps it, or where it
+    turns an opaque image into RGB without alpha; otherwise Pillow's rows are
+    deflated again by zopfli.
+    """
+    if not (shutil.which("zopflipng") and shutil.which("zopfli")):
+        print("zopfli missing (apt-get install zopfli): %s left as Pillow wrote it" % path)
+        return
+    with open(path, "rb") as f:
+        original = f.read()
+    with Image.open(path) as img:
+        pixels = img.convert("RGBA").tobytes()
+        opaque = img.convert("RGBA").getextrema()[3] == (255, 255)
+    best = original
+    with tempfile.TemporaryDirectory() as work:
+        candidates = [zopfli_idat(original, work)]
+        out = os.path.join(work, "z.png")
+        subprocess.run(["zopflipng", "-y", "-m", path, out], check=True,
+                       stdout=subprocess.DEVNULL)
+        with open(out, "rb") as f:
+            candidates.append(f.read())
+        for data in candidates:
+            kind = colour_type(data)
+            if kind != colour_type(original) and not (opaque and kind == b"\x08\x02"):
+                continue
+            tmp = os.path.join(work, "check.png")
+            with open(tmp, "wb") as f:
+                f.write(data)
+            with Image.open(tmp) as check:
+                same = check.convert("RGBA").tobytes() == pixels
+            if same and len(data) < len(best):
+                best = data
+    if best is not original:
+        with open(path, "wb") as f:
+            f.write(best)
+
+
 def save_png(img, name, directory=SKIN_DIR):
     path = os.path.join(directory, name)
     img.save(path, "PNG", optimize=True)
+    recompress_png(path)
     return path
 
 
@@ -1020,7 +1102,18 @@ def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--no-movie", action="store_true",
                         help="skip movie.gif (the slow part)")
+    parser.add_argument("--recompress", action="store_true",
+                        help="only recompress the committed PNGs")
     args = parser.parse_args()
+    if args.recompress:
+        for name in sorted(os.listdir(SKIN_DIR)) + ["../icon/velto.png"]:
+            if name.endswith(".png"):
+                path = os.path.normpath(os.path.join(SKIN_DIR, name))
+                before = os.path.getsize(path)
+                recompress_png(path)
+                print("%s: %d -> %d bytes" % (os.path.relpath(path, ROOT), before,
+                                               os.path.getsize(path)))
+        return 0
     os.makedirs(SKIN_DIR, exist_ok=True)
     os.makedirs(ICON_DIR, exist_ok=True)
 
