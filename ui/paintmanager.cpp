@@ -512,7 +512,7 @@ LRESULT CPaintManagerUI::AnswerAccessibleObject(WPARAM wParam, LPARAM lParam, bo
         return 0;
     if (m_accessible == nullptr)
         m_accessible = new AccessibleClient(m_window, this);
-    const LRESULT result = ::LresultFromObject(IID_IAccessible, wParam, m_accessible);
+    const LRESULT result = ::LresultFromObject(__uuidof(IAccessible), wParam, m_accessible);
     // Without COM on this thread the system's plain object answers instead.
     handled = result >= 0;
     return result;

@@ -53,7 +53,7 @@ void AccessibleClient::Detach() {
 HRESULT AccessibleClient::QueryInterface(REFIID riid, void** object) {
     if (object == nullptr)
         return E_POINTER;
-    if (riid == IID_IUnknown || riid == IID_IDispatch || riid == IID_IAccessible) {
+    if (riid == IID_IUnknown || riid == IID_IDispatch || riid == __uuidof(IAccessible)) {
         *object = static_cast<IAccessible*>(this);
         AddRef();
         return S_OK;

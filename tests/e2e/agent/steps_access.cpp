@@ -104,7 +104,7 @@ Element Describe(IAccessible* acc, LONG id, POINT origin) {
 
 bool ClientObject(HWND hwnd, vorn::ComPtr<IAccessible>& acc) {
     return SUCCEEDED(::AccessibleObjectFromWindow(hwnd, static_cast<DWORD>(OBJID_CLIENT),
-                                                  IID_IAccessible, acc.ReceiveVoid())) &&
+                                                  __uuidof(IAccessible), acc.ReceiveVoid())) &&
            acc;
 }
 

@@ -928,8 +928,9 @@ TEST_F(UiWindow, KeyboardAndScreenReaderReachEveryControl) {
     EXPECT_FALSE(pm.ShowsFocusMark());  // a mouse user sees the skin as it is
 
     IAccessible* acc = nullptr;
-    ASSERT_EQ(S_OK, ::AccessibleObjectFromWindow(h, static_cast<DWORD>(OBJID_CLIENT),
-                                                 IID_IAccessible, reinterpret_cast<void**>(&acc)));
+    ASSERT_EQ(S_OK,
+              ::AccessibleObjectFromWindow(h, static_cast<DWORD>(OBJID_CLIENT),
+                                           __uuidof(IAccessible), reinterpret_cast<void**>(&acc)));
     long count = 0;
     acc->get_accChildCount(&count);
     const struct {
