@@ -30,7 +30,7 @@ set_property(TARGET dep_minizip PROPERTY INTERFACE_LINK_LIBRARIES dep_zlib)
 add_library(dep_httplib INTERFACE IMPORTED GLOBAL)
 set_target_properties(dep_httplib PROPERTIES
     INTERFACE_INCLUDE_DIRECTORIES ${_deps}/cpp-httplib/include
-    INTERFACE_COMPILE_DEFINITIONS "CPPHTTPLIB_OPENSSL_SUPPORT;CPPHTTPLIB_RECV_BUFSIZ=size_t(65536)"
+    INTERFACE_COMPILE_DEFINITIONS "CPPHTTPLIB_OPENSSL_SUPPORT;CPPHTTPLIB_RECV_BUFSIZ=size_t(262144)"
     INTERFACE_LINK_LIBRARIES "dep_ssl;ws2_32;crypt32")
 
 # Every Windows binary: static runtime, no DLL beside the executable.

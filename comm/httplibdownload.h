@@ -18,10 +18,10 @@ enum : int {
     kDownloadNoAnswer = -2,    // DownloadHttps only: no complete answer came back
 };
 
-// The largest piece of the body read at once. Under Wine every socket call is
-// a round trip to the wineserver, so large reads count: a TLS record arrives
-// whole (16 KiB), plain HTTP in up to this many bytes.
-constexpr size_t kDownloadPieceBytes = 65536;
+// The largest piece of the body read at once, as much as TLS reads ahead.
+// Under Wine every socket call is a round trip to the wineserver, and every
+// progress report costs its debug output, so large pieces count.
+constexpr size_t kDownloadPieceBytes = 262144;
 
 // The caller's side of a download. Both calls come on the downloading thread.
 class DownloadSink {
@@ -29,7 +29,7 @@ class DownloadSink {
     virtual ~DownloadSink() = default;
 
     // After every piece of the body that the library reads (at most
-    // kDownloadPieceBytes each, 16 or more calls per MiB), and only when the server announced a
+    // kDownloadPieceBytes each, 4 or more calls per MiB), and only when the server announced a
     // Content-Length: received = body bytes so far, total = that length. Never
     // for a chunked body or one that runs to the end of the connection. The
     // download waits for the call, so it must be cheap and must not block;
